@@ -1,0 +1,13 @@
+# One place that registers a test: every test runs offscreen, with a private
+# temporary folder, so tests never see each other's preview files.
+function(lentar_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  set(tmp "${CMAKE_BINARY_DIR}/test-tmp/${name}")
+  file(MAKE_DIRECTORY "${tmp}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TMPDIR=${tmp};LC_ALL=C.UTF-8;LENTAR_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+    TIMEOUT 300)
+endfunction()

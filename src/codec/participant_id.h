@@ -1,0 +1,19 @@
+#pragma once
+
+// Participant identifiers: nine digits shown as XXX-XXX-XXX, the last two being
+// check digits derived from the MD5 digest of the first seven.
+
+#include <string>
+#include <string_view>
+
+// Trims characters of code 32 and below at both ends, then removes every "-" and " ".
+std::string NormalizeParticipantId(std::string_view typed);
+
+// The two check digits ("00".."99") of the first seven characters of id.
+std::string ComputeIdCheckDigits(std::string_view normalizedId);
+
+// True when characters 8 and 9 of id equal its check digits.
+bool CheckParticipantId(std::string_view normalizedId);
+
+// Inserts "-" after the third and the sixth character.
+std::string FormatParticipantId(std::string_view normalizedId);

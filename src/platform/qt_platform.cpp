@@ -1,0 +1,118 @@
+#include "platform/qt_platform.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+QMessageBox::Icon toQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Qt reads the patterns of a filter from its parentheses, separated by blanks; the
+// program's filters separate them by ";" as the file type lists always did.
+QString toQtFilter(const QString &filter)
+{
+    const qsizetype open = filter.lastIndexOf(u'(');
+    if (open < 0)
+        return filter;
+    QString patterns = filter.mid(open);
+    patterns.replace(u';', u' ');
+    return filter.left(open) + patterns;
+}
+
+} // namespace
+
+MessageAnswer QtPlatform::showMessage(const QString &text, const QString &caption,
+                                      MessageIcon icon, MessageButtons buttons)
+{
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::NoButton, owner_);
+    switch (buttons) {
+    case MessageButtons::Ok:
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+        return MessageAnswer::Ok;
+    case MessageButtons::YesNo: {
+        QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+        QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    case MessageButtons::SaveDiscardCancel: {
+        QPushButton *save = box.addButton(QStringLiteral("Сохранить"), QMessageBox::AcceptRole);
+        QPushButton *discard =
+                box.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
+        QPushButton *cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+        box.setDefaultButton(save);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == save)
+            return MessageAnswer::Save;
+        if (box.clickedButton() == discard)
+            return MessageAnswer::Discard;
+        return MessageAnswer::Cancel;
+    }
+    }
+    return MessageAnswer::Ok;
+}
+
+std::optional<QString> QtPlatform::askOpenPicture(const QString &title, const QString &filter)
+{
+    const QString path = QFileDialog::getOpenFileName(owner_, title, {}, toQtFilter(filter));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &settings)
+{
+    QFileDialog dialog(owner_, settings.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(settings.filterDescription + QStringLiteral(" (")
+                         + settings.filterPattern + u')');
+    dialog.setDefaultSuffix(settings.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
+    dialog.selectFile(settings.initialFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtPlatform::tempFolder()
+{
+    QString path = QDir::tempPath();
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return path;
+}
+
+qint64 QtPlatform::currentTime()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+bool QtPlatform::openInBrowser(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

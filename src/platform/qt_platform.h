@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/platform.h"
+
+class QWidget;
+
+// The real desktop through Qt: message boxes and file dialogs owned by the main
+// window, QDir::tempPath(), QDesktopServices for the browser.
+class QtPlatform : public Platform
+{
+public:
+    void setOwner(QWidget *owner) { owner_ = owner; }
+
+    MessageAnswer showMessage(const QString &text, const QString &caption, MessageIcon icon,
+                              MessageButtons buttons) override;
+    std::optional<QString> askOpenPicture(const QString &title, const QString &filter) override;
+    std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
+    QString tempFolder() override;
+    qint64 currentTime() override;
+    bool openInBrowser(const QString &path) override;
+
+private:
+    QWidget *owner_ = nullptr;
+};
