@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The identifier dialog: one field that takes digits, blanks, "-" and ".", and a
+// button that is enabled only while the field can hold a complete identifier.
+class TForm1 : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+
+    // Empties the field and shows the dialog modally; the typed text when the user
+    // pressed the button, nothing when the dialog was closed otherwise.
+    std::optional<QString> askIdentifier();
+
+    QLineEdit *AddID = nullptr;
+    QPushButton *Button1 = nullptr;
+
+private:
+    void AddIDChange();
+    QLabel *AddIDLabel = nullptr;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "document/lentar_document.h"
+
+#include <QDialog>
+
+#include <array>
+#include <map>
+
+class QCheckBox;
+
+// The subject dialog: up to three main subjects and, in addition to them, the two
+// additional ones. Its boxes keep their states between showings.
+class TSubjects : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TSubjects(QWidget *parent = nullptr);
+
+    // The checked subjects' sb_id values in catalogue order, then zeros.
+    std::array<int, kSubjectSlots> chosenSlots() const;
+    // Checks exactly the boxes of the given sb_id values (0 ignored).
+    void setChosen(const std::array<int, kSubjectSlots> &slots);
+
+    QCheckBox *box(int sb_id) const;
+
+private:
+    void CheckBoxClick();
+    std::map<int, QCheckBox *> boxes_;
+};
