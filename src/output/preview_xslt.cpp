@@ -1,0 +1,44 @@
+#include "output/preview_xslt.h"
+
+#include "codec/base64.h"
+#include "codec/error.h"
+
+#include <QSaveFile>
+
+#include <cstring>
+
+QByteArray PreviewStylesheetBytes()
+{
+    const int length = int(std::strlen(PreviewStylesheetBase64));
+    QByteArray bytes(3 * (length / 4), Qt::Uninitialized);
+    const int n = Base64Decode(
+        PreviewStylesheetBase64, length, reinterpret_cast<unsigned char *>(bytes.data()));
+    if (n < 0)
+        throw LentarError("Встроенный шаблон предпросмотра повреждён");
+    bytes.truncate(n);
+    return bytes;
+}
+
+void WritePreviewStylesheet(const QString &folder)
+{
+    const QByteArray bytes = PreviewStylesheetBytes();
+
+    // Written through a temporary file and renamed into place, so a failed write never
+    // leaves a truncated stylesheet, and the failure is reported even when an older
+    // stylesheet is already there.
+    QSaveFile file(folder + QString::fromUtf8(kStylesheetFileName));
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+    } else if (file.write(bytes) != bytes.size()) {
+        reason = file.errorString();
+        file.cancelWriting();
+    } else if (!file.commit()) {
+        reason = file.errorString();
+    }
+    if (reason.isNull())
+        return;
+    const QString message
+        = QStringLiteral("Ошибка записи файла шаблона во временную папку: ") + reason;
+    throw LentarError(message.toStdString());
+}
