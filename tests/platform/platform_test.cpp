@@ -17,8 +17,8 @@ private slots:
         QTest::newRow("question mark gets one too")
             << QStringLiteral("Что?") << QStringLiteral("Что?.");
         QTest::newRow("full stop stays") << QStringLiteral("Готово.") << QStringLiteral("Готово.");
-        QTest::newRow("closing bracket is above the stop")
-            << QStringLiteral("(скобка)") << QStringLiteral("(скобка).");
+        QTest::newRow("closing bracket is below the stop")
+            << QStringLiteral("(скобка)") << QStringLiteral("(скобка)");
         QTest::newRow("exclamation mark is below it")
             << QStringLiteral("Стоп!") << QStringLiteral("Стоп!");
         QTest::newRow("comma is below it") << QStringLiteral("a,") << QStringLiteral("a,");
