@@ -49,64 +49,68 @@ void AddImage(XmlElement &work, const WorkImage &picture)
         img.setAttribute(u"title"_s, picture.caption);
 }
 
+// True for a character that goes into the file exactly as it is.
+bool IsPlain(char16_t unit)
+{
+    if (unit < 0x80) {
+        return (unit >= 32 && unit != u'"' && unit != u'&' && unit != u'\'' && unit != u'<'
+                   && unit != u'>')
+            || unit == u'\r' || unit == u'\t';
+    }
+    return !QChar::isSurrogate(unit) && unit < 0xFFFE && IsInCp1251(unit);
+}
+
 // Writes a value the way the format wants it, in one pass: the five markup characters
 // as numeric references, a line feed as CR LF, the control characters XML forbids
-// dropped, and everything Windows-1251 lacks as "?".
+// dropped, and everything Windows-1251 lacks as "?". Runs of plain characters (all of a
+// picture's base64 lines) are copied in one piece.
 void AppendValue(QString &out, const QString &value)
 {
     const QChar *data = value.constData();
     const qsizetype size = value.size();
+    qsizetype runStart = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t unit = data[i].unicode();
+        if (IsPlain(unit))
+            continue;
+        out.append(data + runStart, i - runStart);
+        runStart = i + 1;
         switch (unit) {
         case u'"':
             out.append(u"&#34;");
-            continue;
+            break;
         case u'&':
             out.append(u"&#38;");
-            continue;
+            break;
         case u'\'':
             out.append(u"&#39;");
-            continue;
+            break;
         case u'<':
             out.append(u"&#60;");
-            continue;
+            break;
         case u'>':
             out.append(u"&#62;");
-            continue;
+            break;
         case u'\n':
             out.append(u"\r\n");
-            continue;
-        case u'\r':
-        case u'\t':
-            out.append(QChar(unit));
-            continue;
-        case 0xFFFE:
-        case 0xFFFF:
-            continue;
+            break;
         default:
+            if (QChar::isHighSurrogate(unit) && i + 1 < size
+                && QChar::isLowSurrogate(data[i + 1].unicode())) {
+                // Windows-1251 has no character outside the BMP.
+                out.append(u'?');
+                runStart = ++i + 1;
+            } else if (unit >= 0x80 && unit < 0xFFFE) {
+                // A character the code page lacks, or an unpaired surrogate, which
+                // cannot be written as UTF-8 at all: "?" instead of failing the save.
+                out.append(u'?');
+            }
+            // Anything else is a control character XML forbids, or U+FFFE / U+FFFF:
+            // dropped without a trace.
             break;
         }
-        if (unit < 32)
-            continue;
-        if (unit < 0x80) {
-            out.append(QChar(unit));
-            continue;
-        }
-        if (QChar::isHighSurrogate(unit) && i + 1 < size
-            && QChar::isLowSurrogate(data[i + 1].unicode())) {
-            // Windows-1251 has no character outside the BMP.
-            out.append(u'?');
-            ++i;
-            continue;
-        }
-        // An unpaired surrogate cannot be written as UTF-8 at all; it gets the same
-        // "?" as any character the code page lacks instead of failing the save.
-        if (QChar::isSurrogate(unit) || !IsInCp1251(unit))
-            out.append(u'?');
-        else
-            out.append(QChar(unit));
     }
+    out.append(data + runStart, size - runStart);
 }
 
 qsizetype EstimatedSize(const XmlElement &element)
