@@ -24,7 +24,13 @@ public:
     QLineEdit *AddID = nullptr;
     QPushButton *Button1 = nullptr;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    // Whether a key press may reach the field; the rest are swallowed.
+    static bool AddIDKeyPress(const QKeyEvent &event);
     void AddIDChange();
     QLabel *AddIDLabel = nullptr;
 };

@@ -3,7 +3,10 @@
 #include "document/lentar_document.h"
 
 #include <QList>
+#include <QString>
 #include <QWidget>
+
+#include <array>
 
 class Platform;
 class TForm1;
@@ -29,8 +32,8 @@ public:
     int invoiceLeader() const; // -1 while there are no leaders
 
     // Replaces both lists (used when a window is filled from a document).
-    void setParticipants(const QList<Participant> &authors, const QList<Participant> &leaders,
-                         int invoiceLeader);
+    void setParticipants(
+        const QList<Participant> &authors, const QList<Participant> &leaders, int invoiceLeader);
 
     void AuthorAddClick();
     void TeacherAddClick();
@@ -43,7 +46,54 @@ signals:
     // Any change of the participants or the invoice leader.
     void changed();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
-    struct Half;
-    // implementation detail of the helper that writes it
+    // What differs between the authors' and the leaders' half of the page.
+    struct Half
+    {
+        QGroupBox *group = nullptr;
+        QListWidget *list = nullptr;
+        QPushButton *add = nullptr;
+        QPushButton *del = nullptr;
+        std::array<QLineEdit *, 3> edits {}; // surname, name, patronymic
+        std::array<QLabel *, 4> labels {}; // identifier, surname, name, patronymic
+        QList<Participant> records; // one per list item, in the same order
+        int capacity = 0;
+        int editsRight = 0; // right edge of the name edits inside the group
+        QString captionPrefix;
+        QString duplicateMessage; // the identifier already belongs to the other half
+        QString deleteQuestion;
+        QString deleteCaption;
+        bool keepsLeaderId = false; // LeaderID mirrors this list
+        bool greysOnDelete = false; // edits read-only and grey before the reselection
+        Half *other = nullptr;
+    };
+
+    struct HalfNames;
+    void buildHalf(Half &half, const HalfNames &names);
+    void addClick(Half &half);
+    void selectClick(Half &half);
+    void deleteClick(Half &half);
+    void nameChange(Half &half, int field);
+    void showCount(Half &half);
+    void setEditsEditable(Half &half, bool editable);
+    void fitToFont();
+
+    void AuthorsLastnameChange();
+    void AuthorsNameChange();
+    void AuthorsPatronymicChange();
+    void TeachersLastnameChange();
+    void TeachersNameChange();
+    void TeachersPatronymicChange();
+
+    TForm1 &idDialog_;
+    Platform &platform_;
+    Half authors_;
+    Half leaders_;
+    QLabel *LeaderID_Label = nullptr;
+    QComboBox *LeaderID = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
 };

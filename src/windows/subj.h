@@ -8,6 +8,9 @@
 #include <map>
 
 class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
 
 // The subject dialog: up to three main subjects and, in addition to them, the two
 // additional ones. Its boxes keep their states between showings.
@@ -20,11 +23,20 @@ public:
     // The checked subjects' sb_id values in catalogue order, then zeros.
     std::array<int, kSubjectSlots> chosenSlots() const;
     // Checks exactly the boxes of the given sb_id values (0 ignored).
-    void setChosen(const std::array<int, kSubjectSlots> &slots);
+    void setChosen(const std::array<int, kSubjectSlots> &chosen);
 
     QCheckBox *box(int sb_id) const;
 
+    QPushButton *Button1 = nullptr;
+
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void CheckBoxClick();
+    void fitToFont();
+
     std::map<int, QCheckBox *> boxes_;
+    std::array<QGroupBox *, 4> groups_ {};
+    std::array<QLabel *, 3> labels_ {};
 };
