@@ -95,9 +95,32 @@ dt {
 		<xsl:for-each select="subjects/subject">
 			<xsl:sort select="@sb_id"/>
 			<a href="http://vantorela.example/subjects/{@sb_id}/">
-				<xsl:call-template name="subject-caption">
-					<xsl:with-param name="sb_id" select="@sb_id"/>
-				</xsl:call-template>
+				<xsl:choose>
+					<xsl:when test="@sb_id = '1'">Астрономия, космонавтика и авиация</xsl:when>
+					<xsl:when test="@sb_id = '2'">Биология</xsl:when>
+					<xsl:when test="@sb_id = '3'">География</xsl:when>
+					<xsl:when test="@sb_id = '4'">История, археология</xsl:when>
+					<xsl:when test="@sb_id = '5'">Искусствоведение</xsl:when>
+					<xsl:when test="@sb_id = '6'">Лингвистика (русский и иностранные языки)</xsl:when>
+					<xsl:when test="@sb_id = '7'">Литературоведение</xsl:when>
+					<xsl:when test="@sb_id = '8'">Математика</xsl:when>
+					<xsl:when test="@sb_id = '9'">Религиоведение</xsl:when>
+					<xsl:when test="@sb_id = '10'">Экономика, социология и право</xsl:when>
+					<xsl:when test="@sb_id = '11'">Физика</xsl:when>
+					<xsl:when test="@sb_id = '12'">Химия</xsl:when>
+					<xsl:when test="@sb_id = '13'">Здоровье человека</xsl:when>
+					<xsl:when test="@sb_id = '14'">Физкультура и спорт</xsl:when>
+					<xsl:when test="@sb_id = '15'">Экология</xsl:when>
+					<xsl:when test="@sb_id = '16'">Художественное творчество</xsl:when>
+					<xsl:when test="@sb_id = '17'">Техническое творчество</xsl:when>
+					<xsl:when test="@sb_id = '18'">Информационные технологии</xsl:when>
+					<xsl:when test="@sb_id = '19'">Литературное творчество</xsl:when>
+					<xsl:when test="@sb_id = '20'">Музыкальное творчество</xsl:when>
+					<xsl:when test="@sb_id = '21'">Краеведение</xsl:when>
+					<xsl:when test="@sb_id = '22'">В помощь учителю</xsl:when>
+					<xsl:when test="@sb_id = '24'">Конкурс «Учебный проект»</xsl:when>
+					<xsl:otherwise>?</xsl:otherwise>
+				</xsl:choose>
 			</a>
 			<xsl:if test="position() != last()">; </xsl:if>
 		</xsl:for-each>
@@ -108,14 +131,14 @@ dt {
 		<ul>
 			<xsl:for-each select="authors/person[@p_type = 'student']">
 				<xsl:sort select="@p_id_full"/>
-				<xsl:call-template name="person"/>
+				<li>[<a href="http://vantorela.example/persons/{@p_id_full}/"><xsl:value-of select="@p_id_full"/></a>] <xsl:value-of select="@surname"/><xsl:text> </xsl:text><xsl:value-of select="@name"/><xsl:text> </xsl:text><xsl:value-of select="@patronymic"/></li>
 			</xsl:for-each>
 		</ul>
 		<dt>Руководитель(и):</dt>
 		<ul>
 			<xsl:for-each select="authors/person[@p_type = 'teacher']">
 				<xsl:sort select="@p_id_full"/>
-				<xsl:call-template name="person"/>
+				<li>[<a href="http://vantorela.example/persons/{@p_id_full}/"><xsl:value-of select="@p_id_full"/></a>] <xsl:value-of select="@surname"/><xsl:text> </xsl:text><xsl:value-of select="@name"/><xsl:text> </xsl:text><xsl:value-of select="@patronymic"/></li>
 			</xsl:for-each>
 		</ul>
 		<dt>Описание работы:</dt>
@@ -139,42 +162,6 @@ dt {
 </xsl:for-each>
 </body>
 </html>
-</xsl:template>
-
-<!-- One participant of the lists of authors and leaders. -->
-<xsl:template name="person">
-	<li xmlns="http://www.w3.org/1999/xhtml">[<a href="http://vantorela.example/persons/{@p_id_full}/"><xsl:value-of select="@p_id_full"/></a>] <xsl:value-of select="@surname"/><xsl:text> </xsl:text><xsl:value-of select="@name"/><xsl:text> </xsl:text><xsl:value-of select="@patronymic"/></li>
-</xsl:template>
-
-<!-- The caption of a festival subject, as the editor's main window shows it. -->
-<xsl:template name="subject-caption">
-	<xsl:param name="sb_id"/>
-	<xsl:choose>
-		<xsl:when test="$sb_id = '1'">Астрономия, космонавтика и авиация</xsl:when>
-		<xsl:when test="$sb_id = '2'">Биология</xsl:when>
-		<xsl:when test="$sb_id = '3'">География</xsl:when>
-		<xsl:when test="$sb_id = '4'">История, археология</xsl:when>
-		<xsl:when test="$sb_id = '5'">Искусствоведение</xsl:when>
-		<xsl:when test="$sb_id = '6'">Лингвистика (русский и иностранные языки)</xsl:when>
-		<xsl:when test="$sb_id = '7'">Литературоведение</xsl:when>
-		<xsl:when test="$sb_id = '8'">Математика</xsl:when>
-		<xsl:when test="$sb_id = '9'">Религиоведение</xsl:when>
-		<xsl:when test="$sb_id = '10'">Экономика, социология и право</xsl:when>
-		<xsl:when test="$sb_id = '11'">Физика</xsl:when>
-		<xsl:when test="$sb_id = '12'">Химия</xsl:when>
-		<xsl:when test="$sb_id = '13'">Здоровье человека</xsl:when>
-		<xsl:when test="$sb_id = '14'">Физкультура и спорт</xsl:when>
-		<xsl:when test="$sb_id = '15'">Экология</xsl:when>
-		<xsl:when test="$sb_id = '16'">Художественное творчество</xsl:when>
-		<xsl:when test="$sb_id = '17'">Техническое творчество</xsl:when>
-		<xsl:when test="$sb_id = '18'">Информационные технологии</xsl:when>
-		<xsl:when test="$sb_id = '19'">Литературное творчество</xsl:when>
-		<xsl:when test="$sb_id = '20'">Музыкальное творчество</xsl:when>
-		<xsl:when test="$sb_id = '21'">Краеведение</xsl:when>
-		<xsl:when test="$sb_id = '22'">В помощь учителю</xsl:when>
-		<xsl:when test="$sb_id = '24'">Конкурс «Учебный проект»</xsl:when>
-		<xsl:otherwise>?</xsl:otherwise>
-	</xsl:choose>
 </xsl:template>
 
 </xsl:stylesheet>

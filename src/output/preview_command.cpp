@@ -1,0 +1,47 @@
+#include "output/preview_command.h"
+
+#include "codec/error.h"
+#include "document/lentar_xml.h"
+#include "output/page_render.h"
+#include "output/preview_xslt.h"
+
+#include <exception>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void WritePreview(const LentarDocument &doc, Platform &platform)
+{
+    const QString temp = platform.tempFolder();
+    const QString text
+        = SerializeLentar(BuildLentarXml(doc, platform.currentTime(), LentarVariant::Preview));
+    const QByteArray document = PreviewFileBytes(text);
+
+    // The document and the stylesheet stay beside each other, as beside a saved lentar,
+    // so the pair still opens in a browser that applies the stylesheet itself.
+    WriteFileAtomically(temp + QString::fromUtf8(kPreviewDocumentName), document);
+    WritePreviewStylesheet(temp);
+
+    // Browsers no longer apply a stylesheet to a local file reliably, so the page the
+    // user sees is rendered here.
+    const QString page = temp + QString::fromUtf8(kPreviewPageName);
+    WriteFileAtomically(page, RenderLentarPage(document, PreviewStylesheetBytes()));
+
+    if (!platform.openInBrowser(page))
+        ShowStandardError(platform, u"Не удалось открыть страницу предпросмотра в браузере"_s);
+}
+
+} // namespace
+
+void PreviewLentar(const LentarDocument &doc, Platform &platform)
+{
+    try {
+        WritePreview(doc, platform);
+    } catch (const LentarError &error) {
+        ShowStandardError(platform, QString::fromUtf8(error.what()));
+    } catch (const std::exception &) {
+        platform.showMessage(u"Ошибка предпросмотра"_s, QString::fromUtf8(kApplicationTitle),
+            MessageIcon::None, MessageButtons::Ok);
+    }
+}
