@@ -1,0 +1,306 @@
+#include "picture/jpeg_codec.h"
+#include "picture/jpeg_error.h"
+
+#include "codec/error.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <jerror.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kSourceBufferSize = 64 * 1024;
+// Room for the decoder's own buffers on top of the coefficients.
+constexpr long kDecoderWorkingMemory = 32L << 20;
+
+const QString kOpenFailed = QStringLiteral("Не удалось открыть изображение: ");
+
+// Feeds libjpeg from any QIODevice, so every path Qt can open works and the file is
+// read piece by piece instead of being held whole.
+struct DeviceSource
+{
+    jpeg_source_mgr pub; // first, so libjpeg's pointer to it is a pointer to us
+    QIODevice *device;
+    bool startOfFile;
+    bool readFailed;
+    JOCTET buffer[kSourceBufferSize];
+};
+
+DeviceSource &Source(j_decompress_ptr cinfo)
+{
+    return *reinterpret_cast<DeviceSource *>(cinfo->src);
+}
+
+void InitSource(j_decompress_ptr cinfo)
+{
+    Source(cinfo).startOfFile = true;
+}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo)
+{
+    DeviceSource &src = Source(cinfo);
+    qint64 count = src.device->read(reinterpret_cast<char *>(src.buffer), kSourceBufferSize);
+    if (count < 0) {
+        src.readFailed = true;
+        ERREXIT(cinfo, JERR_FILE_READ);
+    }
+    if (count == 0) {
+        if (src.startOfFile)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        // Like libjpeg's own sources: a fake end-of-image marker lets the decoder
+        // finish; our error manager decides whether the shortfall is fatal.
+        src.buffer[0] = 0xFF;
+        src.buffer[1] = JPEG_EOI;
+        count = 2;
+    }
+    src.pub.next_input_byte = src.buffer;
+    src.pub.bytes_in_buffer = static_cast<size_t>(count);
+    src.startOfFile = false;
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count)
+{
+    if (count <= 0)
+        return;
+    DeviceSource &src = Source(cinfo);
+    auto remaining = static_cast<size_t>(count);
+    while (remaining > src.pub.bytes_in_buffer) {
+        remaining -= src.pub.bytes_in_buffer;
+        FillInputBuffer(cinfo);
+    }
+    src.pub.next_input_byte += remaining;
+    src.pub.bytes_in_buffer -= remaining;
+}
+
+void TermSource(j_decompress_ptr) { }
+
+void ProgressMonitor(j_common_ptr cinfo);
+
+struct DecodeJob
+{
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    DeviceSource source;
+    jpeg_progress_mgr progress;
+    bool tooLarge;
+    bool multipleScans;
+    bool cmyk;
+    bool invertedCmyk;
+    std::vector<JSAMPLE> row; // one source row as libjpeg delivers it
+    std::vector<std::size_t> columns; // offset in row of the sample each output column takes
+    RgbImage image;
+
+    DecodeJob() = default;
+    DecodeJob(const DecodeJob &) = delete;
+    DecodeJob &operator=(const DecodeJob &) = delete;
+    ~DecodeJob() { jpeg_destroy_decompress(&cinfo); }
+};
+
+DecodeJob &Job(j_common_ptr cinfo)
+{
+    return *static_cast<DecodeJob *>(cinfo->client_data);
+}
+
+void ProgressMonitor(j_common_ptr cinfo)
+{
+    DecodeJob &job = Job(cinfo);
+    if (job.cinfo.input_scan_number > kMaxScans)
+        FailJpeg(job.err, "слишком много проходов в файле");
+}
+
+// Memory the decoder takes for the whole-image coefficient buffers of a multi-scan
+// file, computed the way it sizes them.
+std::uint64_t CoefficientBytes(const jpeg_decompress_struct &cinfo)
+{
+    std::uint64_t blocks = 0;
+    for (int ci = 0; ci < cinfo.num_components; ++ci) {
+        const jpeg_component_info &comp = cinfo.comp_info[ci];
+        const std::uint64_t across = (comp.width_in_blocks + comp.h_samp_factor - 1)
+            / comp.h_samp_factor * comp.h_samp_factor;
+        const std::uint64_t down = (comp.height_in_blocks + comp.v_samp_factor - 1)
+            / comp.v_samp_factor * comp.v_samp_factor;
+        blocks += across * down;
+    }
+    return blocks * sizeof(JBLOCK);
+}
+
+// The source row or column whose pixel lands at the centre of output position i of
+// count, out of size: floor((i + 0.5) * size / count).
+JDIMENSION NearestSource(int i, JDIMENSION size, int count)
+{
+    const auto pick = (std::uint64_t(2 * i + 1) * size) / (std::uint64_t(2) * unsigned(count));
+    return static_cast<JDIMENSION>(std::min<std::uint64_t>(pick, size - 1));
+}
+
+void ReadRow(DecodeJob &job, JSAMPROW target)
+{
+    if (jpeg_read_scanlines(&job.cinfo, &target, 1) != 1)
+        FailJpeg(job.err, "декодер не выдал строку изображения");
+}
+
+// Moves the decoder so that the next row read is row target. libjpeg-turbo's skip
+// loses track of the upsampler when a skip starts inside a row group, so the few rows
+// up to the group boundary are read instead.
+void AdvanceTo(DecodeJob &job, JDIMENSION target)
+{
+    jpeg_decompress_struct &cinfo = job.cinfo;
+    const auto group = static_cast<JDIMENSION>(std::max(cinfo.max_v_samp_factor, 1));
+    while (cinfo.output_scanline < target && cinfo.output_scanline % group != 0)
+        ReadRow(job, job.row.data());
+    if (cinfo.output_scanline < target)
+        jpeg_skip_scanlines(&cinfo, target - cinfo.output_scanline);
+    if (cinfo.output_scanline != target)
+        FailJpeg(job.err, "декодер пропустил не те строки изображения");
+}
+
+unsigned char Ink(unsigned a, unsigned b)
+{
+    return static_cast<unsigned char>((a * b + 127) / 255);
+}
+
+void PickRow(DecodeJob &job, int y)
+{
+    const int width = job.image.width;
+    unsigned char *out = job.image.rgb.data() + std::size_t(y) * std::size_t(width) * 3;
+    const JSAMPLE *row = job.row.data();
+    if (!job.cmyk) {
+        for (int x = 0; x < width; ++x, out += 3) {
+            const JSAMPLE *p = row + job.columns[x];
+            out[0] = p[0];
+            out[1] = p[1];
+            out[2] = p[2];
+        }
+        return;
+    }
+    // Adobe's files store CMYK inverted (255 is no ink); others store the ink itself.
+    const unsigned flip = job.invertedCmyk ? 0 : 255;
+    for (int x = 0; x < width; ++x, out += 3) {
+        const JSAMPLE *p = row + job.columns[x];
+        const unsigned k = p[3] ^ flip;
+        out[0] = Ink(p[0] ^ flip, k);
+        out[1] = Ink(p[1] ^ flip, k);
+        out[2] = Ink(p[2] ^ flip, k);
+    }
+}
+
+void ReadScaledRows(DecodeJob &job)
+{
+    jpeg_decompress_struct &cinfo = job.cinfo;
+    const JDIMENSION sourceWidth = cinfo.output_width;
+    const JDIMENSION sourceHeight = cinfo.output_height;
+    const ScaledSize size = ComputeScaledSize(int(sourceWidth), int(sourceHeight));
+    const auto components = static_cast<std::size_t>(cinfo.output_components);
+
+    job.image.width = size.width;
+    job.image.height = size.height;
+    job.image.rgb.assign(std::size_t(size.width) * std::size_t(size.height) * 3, 0);
+    job.row.assign(std::size_t(sourceWidth) * components, 0);
+    job.columns.resize(std::size_t(size.width));
+    for (int x = 0; x < size.width; ++x)
+        job.columns[x] = NearestSource(x, sourceWidth, size.width) * components;
+
+    bool haveRow = false;
+    JDIMENSION current = 0;
+    for (int y = 0; y < size.height; ++y) {
+        const JDIMENSION wanted = NearestSource(y, sourceHeight, size.height);
+        if (!haveRow || wanted != current) {
+            AdvanceTo(job, wanted);
+            ReadRow(job, job.row.data());
+            current = wanted;
+            haveRow = true;
+        }
+        PickRow(job, y);
+    }
+}
+
+// Drives libjpeg; returns false when it gave up (the reason is in job.err). Every
+// object here and in the functions called lives in job, so the jump back from
+// libjpeg's error handler leaves nothing undestroyed.
+bool RunDecode(DecodeJob &job)
+{
+    if (setjmp(job.err.jump) != 0)
+        return false;
+
+    jpeg_create_decompress(&job.cinfo);
+    job.cinfo.client_data = &job;
+    job.cinfo.mem->max_memory_to_use = long(kMaxCoefficientBytes) + kDecoderWorkingMemory;
+    job.source.pub.init_source = InitSource;
+    job.source.pub.fill_input_buffer = FillInputBuffer;
+    job.source.pub.skip_input_data = SkipInputData;
+    job.source.pub.resync_to_restart = jpeg_resync_to_restart;
+    job.source.pub.term_source = TermSource;
+    job.cinfo.src = &job.source.pub;
+    job.progress.progress_monitor = ProgressMonitor;
+    job.cinfo.progress = &job.progress;
+
+    jpeg_read_header(&job.cinfo, TRUE);
+
+    const std::uint64_t pixels
+        = std::uint64_t(job.cinfo.image_width) * std::uint64_t(job.cinfo.image_height);
+    job.multipleScans = jpeg_has_multiple_scans(&job.cinfo);
+    if (pixels > kMaxPicturePixels
+        || (job.multipleScans && CoefficientBytes(job.cinfo) > kMaxCoefficientBytes)) {
+        job.tooLarge = true;
+        return true;
+    }
+
+    job.cmyk = job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK;
+    job.invertedCmyk = job.cmyk && job.cinfo.saw_Adobe_marker;
+    job.cinfo.out_color_space = job.cmyk ? JCS_CMYK : JCS_RGB;
+
+    jpeg_start_decompress(&job.cinfo);
+    if (job.cinfo.output_components != (job.cmyk ? 4 : 3))
+        FailJpeg(job.err, "неожиданное число цветовых составляющих");
+    // From here a single-scan file is read in step with its pixels: a missing end
+    // marker after the last data costs nothing, and missing data makes the Huffman
+    // decoder complain. A multi-scan file was read whole by jpeg_start_decompress,
+    // and the arithmetic decoder pads a short file with zeros without a word, so for
+    // those the end of the file stays fatal.
+    job.err.endOfFileTolerated = !job.multipleScans && !job.cinfo.arith_code;
+
+    ReadScaledRows(job);
+    // The rows below the last picked one are of no interest; stop without reading them.
+    jpeg_abort_decompress(&job.cinfo);
+    return true;
+}
+
+} // namespace
+
+ScaledJpeg DecodeScaledJpeg(QIODevice &source)
+{
+    auto job = std::make_unique<DecodeJob>();
+    job->cinfo.err = InstallJpegErrorManager(job->err);
+    job->source.device = &source;
+
+    if (!RunDecode(*job)) {
+        QString reason;
+        if (job->source.readFailed)
+            reason = source.errorString();
+        else if (job->err.ownMessage != nullptr)
+            reason = QString::fromUtf8(job->err.ownMessage);
+        else
+            reason = QString::fromLatin1(job->err.message);
+        throw LentarError((kOpenFailed + reason).toStdString());
+    }
+    if (job->tooLarge)
+        throw LentarError(QStringLiteral("Изображение слишком велико: %1 x %2 точек")
+                              .arg(job->cinfo.image_width)
+                              .arg(job->cinfo.image_height)
+                              .toStdString());
+    return ScaledJpeg { std::move(job->image), job->multipleScans };
+}
+
+ScaledJpeg DecodeScaledJpegFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw LentarError((kOpenFailed + file.errorString()).toStdString());
+    return DecodeScaledJpeg(file);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+// libjpeg reports errors by calling back into the program and must never return from
+// error_exit. We jump back to the setjmp of the function that drove libjpeg; that
+// function and everything between keep no objects that would need destroying, and
+// the libjpeg state itself lives in a job struct owned by the caller.
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+struct JpegErrorManager
+{
+    jpeg_error_mgr pub; // first, so libjpeg's pointer to it is a pointer to us
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    // Set instead of message when we refuse the data ourselves from inside a callback.
+    const char *ownMessage;
+    // A premature end of file is harmless in a single-scan image once its data is
+    // being decoded: the entropy decoder itself then complains when bits are missing.
+    bool endOfFileTolerated;
+};
+
+// Installs the handlers into err and returns the pointer to store in cinfo.err.
+jpeg_error_mgr *InstallJpegErrorManager(JpegErrorManager &err);
+
+// Leaves the libjpeg call in progress with a message of our own.
+[[noreturn]] void FailJpeg(JpegErrorManager &err, const char *message);
