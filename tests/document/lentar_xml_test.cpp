@@ -98,7 +98,6 @@ class LentarXmlTest : public QObject
 private slots:
     void goldenFile_data();
     void goldenFile();
-    void rebuildStartsFresh();
     void writeReplacesEarlierFile();
     void writeFailureKeepsEarlierFile();
     void writeIntoMissingFolderFails();
@@ -187,26 +186,6 @@ void LentarXmlTest::goldenFile()
     else
         WriteFileAtomically(path, PreviewFileBytes(text));
     QCOMPARE(ReadAll(path), expected);
-}
-
-void LentarXmlTest::rebuildStartsFresh()
-{
-    // A build after a richer one carries nothing over: the tree depends on the record alone.
-    const LentarDocument complete = CompleteDocument();
-    LentarDocument bare;
-    bare.description = complete.description;
-    BuildLentarXml(complete, 1, LentarVariant::Saved);
-    const XmlElement root = BuildLentarXml(bare, 1, LentarVariant::Saved);
-    QCOMPARE(root.children.size(), size_t(1));
-    const XmlElement &work = root.children.front();
-    QStringList names;
-    for (const XmlElement &child : work.children)
-        names << child.name;
-    QCOMPARE(names,
-        QStringList({ u"description"_s, u"specification"_s, u"manual"_s, u"subjects"_s,
-            u"authors"_s, u"public_relations"_s, u"comment"_s }));
-    QVERIFY(work.children.at(3).children.empty());
-    QVERIFY(work.children.at(4).children.empty());
 }
 
 void LentarXmlTest::writeReplacesEarlierFile()

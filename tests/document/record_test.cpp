@@ -34,7 +34,6 @@ class RecordTest : public QObject
     Q_OBJECT
 
 private slots:
-    void freshRecord();
     void catalogueOrder();
     void captions_data();
     void captions();
@@ -48,17 +47,6 @@ private slots:
     void completeness();
     void freshRecordMessage();
 };
-
-void RecordTest::freshRecord()
-{
-    const LentarDocument doc;
-    QVERIFY(doc.title.isEmpty() && doc.description.isEmpty() && doc.Notes.isEmpty());
-    QVERIFY(doc.author_list.isEmpty() && doc.leader_list.isEmpty());
-    QCOMPARE(doc.InvoiceLeader, -1);
-    QCOMPARE(doc.subject_slots, (std::array<int, 5> { 0, 0, 0, 0, 0 }));
-    QVERIFY(!doc.picture.present);
-    QCOMPARE(doc.sz_id, 8);
-}
 
 void RecordTest::catalogueOrder()
 {
