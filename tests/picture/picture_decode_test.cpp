@@ -1,0 +1,248 @@
+#include "picture/jpeg_codec.h"
+
+#include "codec/error.h"
+#include "jpeg_fixtures.h"
+
+#include <QBuffer>
+#include <QTest>
+
+#include <cstdlib>
+
+Q_DECLARE_METATYPE(FixtureOptions)
+
+namespace {
+
+using Sampling = std::array<std::array<int, 2>, 4>;
+
+ScaledJpeg DecodeBytes(QByteArray jpeg)
+{
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    return DecodeScaledJpeg(buffer);
+}
+
+// Position i of count taken from size: the source pixel whose span holds the centre
+// of the reduced one.
+int Nearest(int i, int size, int count)
+{
+    return int((2 * qint64(i) + 1) * size / (2 * qint64(count)));
+}
+
+bool Near(const unsigned char *pixel, std::array<int, 3> expected, int tolerance)
+{
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(pixel[c] - expected[c]) > tolerance)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class PictureDecodeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The reduced picture must be exactly the pixels a full decode shows at the picked
+    // places, whatever the sampling, scan structure and skip pattern.
+    void matchesFullDecode_data()
+    {
+        QTest::addColumn<FixtureOptions>("options");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+
+        const struct
+        {
+            const char *name;
+            FixtureColour colour;
+            Sampling sampling;
+        } layouts[] = {
+            { "4:4:4", FixtureColour::Rgb, { { { 1, 1 }, { 1, 1 }, { 1, 1 } } } },
+            { "4:2:2", FixtureColour::Rgb, { { { 2, 1 }, { 1, 1 }, { 1, 1 } } } },
+            { "4:4:0", FixtureColour::Rgb, { { { 1, 2 }, { 1, 1 }, { 1, 1 } } } },
+            { "4:2:0", FixtureColour::Rgb, { { { 2, 2 }, { 1, 1 }, { 1, 1 } } } },
+            { "4:1:1", FixtureColour::Rgb, { { { 4, 1 }, { 1, 1 }, { 1, 1 } } } },
+            { "4:1:0", FixtureColour::Rgb, { { { 4, 2 }, { 1, 1 }, { 1, 1 } } } },
+            { "1x4 luma", FixtureColour::Rgb, { { { 1, 4 }, { 1, 1 }, { 1, 1 } } } },
+            { "3x1 luma", FixtureColour::Rgb, { { { 3, 1 }, { 1, 1 }, { 1, 1 } } } },
+            // Every component at 1x2 or 2x1: row groups of two rows, nothing to upsample.
+            { "all 1x2", FixtureColour::Rgb, { { { 1, 2 }, { 1, 2 }, { 1, 2 } } } },
+            { "all 2x1", FixtureColour::Rgb, { { { 2, 1 }, { 2, 1 }, { 2, 1 } } } },
+            { "2x2 over 1x2", FixtureColour::Rgb, { { { 2, 2 }, { 1, 2 }, { 1, 2 } } } },
+            { "grey", FixtureColour::Grey, { { { 1, 1 } } } },
+            { "grey 2x2", FixtureColour::Grey, { { { 2, 2 } } } },
+        };
+        const std::array<int, 2> sizes[] = { { 48, 1000 }, { 40, 4999 }, { 1999, 21 }, { 333, 777 },
+            { 601, 301 }, { 17, 2399 }, { 300, 300 }, { 557, 300 }, { 7, 9 }, { 1, 1 } };
+        for (const auto &layout : layouts) {
+            for (const auto &size : sizes) {
+                for (bool progressive : { false, true }) {
+                    FixtureOptions options;
+                    options.colour = layout.colour;
+                    options.sampling = layout.sampling;
+                    options.progressive = progressive;
+                    options.quality = 80;
+                    QTest::addRow("%s %dx%d%s", layout.name, size[0], size[1],
+                        progressive ? " progressive" : "")
+                        << options << size[0] << size[1];
+                }
+            }
+        }
+
+        FixtureOptions restarts;
+        restarts.restartRows = 1;
+        QTest::newRow("restart every row") << restarts << 64 << 1500;
+        FixtureOptions arithmetic;
+        arithmetic.arithmetic = true;
+        QTest::newRow("arithmetic") << arithmetic << 64 << 1500;
+        arithmetic.progressive = true;
+        QTest::newRow("arithmetic progressive") << arithmetic << 64 << 1500;
+        FixtureOptions componentScans;
+        componentScans.componentScans = true;
+        QTest::newRow("one scan a component") << componentScans << 1000 << 64;
+    }
+
+    void matchesFullDecode()
+    {
+        QFETCH(FixtureOptions, options);
+        QFETCH(int, width);
+        QFETCH(int, height);
+
+        const int components = FixtureComponents(options.colour);
+        const QByteArray jpeg
+            = EncodeFixture(NoiseSamples(width, height, components, 7), width, height, options);
+        QVERIFY(!jpeg.isEmpty());
+        const DecodedFixture full = DecodeFixture(jpeg);
+        QVERIFY2(full.ok, qPrintable(full.error));
+
+        const ScaledJpeg scaled = DecodeBytes(jpeg);
+        const ScaledSize size = ComputeScaledSize(width, height);
+        QCOMPARE(scaled.image.width, size.width);
+        QCOMPARE(scaled.image.height, size.height);
+        QCOMPARE(scaled.image.rgb.size(), std::size_t(size.width) * std::size_t(size.height) * 3);
+        QCOMPARE(scaled.multipleScans, full.multipleScans);
+
+        for (int y = 0; y < size.height; ++y) {
+            const int sy = Nearest(y, height, size.height);
+            for (int x = 0; x < size.width; ++x) {
+                const int sx = Nearest(x, width, size.width);
+                const unsigned char *got = &scaled.image.rgb[(std::size_t(y) * size.width + x) * 3];
+                const unsigned char *want
+                    = &full.samples[(std::size_t(sy) * std::size_t(width) + sx) * 3];
+                if (got[0] != want[0] || got[1] != want[1] || got[2] != want[2])
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is not source pixel %3,%4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(sx)
+                                         .arg(sy)));
+            }
+        }
+    }
+
+    // Columns alternating between two colours, halved: every reduced pixel must be one
+    // of them, not their blend.
+    void picksWithoutBlending()
+    {
+        const int width = 600;
+        const int height = 4;
+        std::vector<unsigned char> samples;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                samples.insert(samples.end(),
+                    { x % 2 ? (unsigned char)(250) : (unsigned char)(10), (unsigned char)(40),
+                        (unsigned char)(200) });
+        FixtureOptions options;
+        options.quality = 100;
+        options.sampling = { { { 1, 1 }, { 1, 1 }, { 1, 1 } } };
+        const ScaledJpeg scaled = DecodeBytes(EncodeFixture(samples, width, height, options));
+
+        QCOMPARE(scaled.image.width, 300);
+        QCOMPARE(scaled.image.height, 2);
+        // Output column x sits over source columns 2x and 2x + 1; its centre is in the
+        // odd one.
+        for (std::size_t i = 0; i < scaled.image.rgb.size(); i += 3)
+            QVERIFY2(Near(&scaled.image.rgb[i], { 250, 40, 200 }, 6),
+                qPrintable(QStringLiteral("pixel %1 is %2").arg(i / 3).arg(scaled.image.rgb[i])));
+    }
+
+    void fourColourPictures_data()
+    {
+        QTest::addColumn<FixtureOptions>("options");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("red");
+        QTest::addColumn<int>("green");
+        QTest::addColumn<int>("blue");
+
+        FixtureOptions adobe;
+        adobe.colour = FixtureColour::Cmyk;
+        adobe.quality = 100;
+        adobe.sampling = { { { 1, 1 }, { 1, 1 }, { 1, 1 }, { 1, 1 } } };
+        FixtureOptions plain = adobe;
+        plain.adobeMarker = false;
+        FixtureOptions ycck = adobe;
+        ycck.colour = FixtureColour::Ycck;
+
+        // Adobe files keep the inks inverted: 255 means no ink.
+        QTest::newRow("adobe red") << adobe << QByteArray("\xff\x00\x00\xff", 4) << 255 << 0 << 0;
+        QTest::newRow("adobe cyan")
+            << adobe << QByteArray("\x00\xff\xff\xff", 4) << 0 << 255 << 255;
+        QTest::newRow("adobe half black")
+            << adobe << QByteArray("\xff\xff\xff\x80", 4) << 128 << 128 << 128;
+        QTest::newRow("adobe orange under black")
+            << adobe << QByteArray("\xff\x80\x00\x80", 4) << 128 << 64 << 0;
+        QTest::newRow("plain red") << plain << QByteArray("\x00\xff\xff\x00", 4) << 255 << 0 << 0;
+        QTest::newRow("plain half black")
+            << plain << QByteArray("\x00\x00\x00\x80", 4) << 127 << 127 << 127;
+        QTest::newRow("ycck red") << ycck << QByteArray("\xff\x00\x00\xff", 4) << 255 << 0 << 0;
+        QTest::newRow("ycck blue") << ycck << QByteArray("\x00\x00\xff\xff", 4) << 0 << 0 << 255;
+    }
+
+    void fourColourPictures()
+    {
+        QFETCH(FixtureOptions, options);
+        QFETCH(QByteArray, stored);
+        QFETCH(int, red);
+        QFETCH(int, green);
+        QFETCH(int, blue);
+
+        const std::vector<unsigned char> pixel(stored.begin(), stored.end());
+        const QByteArray jpeg = EncodeFixture(SolidSamples(32, 24, pixel), 32, 24, options);
+        QVERIFY(!jpeg.isEmpty());
+        QCOMPARE(DecodeFixture(jpeg).adobeMarker, options.adobeMarker);
+        const ScaledJpeg scaled = DecodeBytes(jpeg);
+        QCOMPARE(scaled.image.width, 32);
+        QCOMPARE(scaled.image.height, 24);
+        for (std::size_t i = 0; i < scaled.image.rgb.size(); i += 3)
+            QVERIFY2(Near(&scaled.image.rgb[i], { red, green, blue }, 4),
+                qPrintable(QStringLiteral("%1 %2 %3")
+                               .arg(scaled.image.rgb[i])
+                               .arg(scaled.image.rgb[i + 1])
+                               .arg(scaled.image.rgb[i + 2])));
+    }
+
+    void greyBecomesRgb()
+    {
+        FixtureOptions options;
+        options.colour = FixtureColour::Grey;
+        options.quality = 100;
+        const QByteArray jpeg = EncodeFixture(SolidSamples(20, 10, { 77 }), 20, 10, options);
+        const ScaledJpeg scaled = DecodeBytes(jpeg);
+        QCOMPARE(scaled.image.rgb.size(), std::size_t(20 * 10 * 3));
+        for (std::size_t i = 0; i < scaled.image.rgb.size(); ++i)
+            QVERIFY(std::abs(scaled.image.rgb[i] - 77) <= 1);
+    }
+
+    void refusesEndlessProgression()
+    {
+        FixtureOptions options;
+        options.scans = ExcessiveScanScript();
+        QVERIFY(options.scans.size() > std::size_t(kMaxScans));
+        const QByteArray jpeg = EncodeFixture(NoiseSamples(16, 16, 3, 3), 16, 16, options);
+        QVERIFY(!jpeg.isEmpty());
+        QVERIFY(DecodeFixture(jpeg).ok); // a valid file, only an absurd one
+        QVERIFY_THROWS_EXCEPTION(LentarError, DecodeBytes(jpeg));
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureDecodeTest)
+#include "picture_decode_test.moc"
