@@ -1,0 +1,280 @@
+#include "windows/add.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Sends one key press and release carrying the given text, as the keyboard would
+// for a layout we cannot select in a test.
+void pressKey(
+    QWidget *target, int key, const QString &text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+bool messageBoxShown()
+{
+    const auto widgets = QApplication::topLevelWidgets();
+    return std::any_of(widgets.begin(), widgets.end(),
+        [](QWidget *w) { return qobject_cast<QMessageBox *>(w) != nullptr; });
+}
+
+} // namespace
+
+class AddTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dialogTexts();
+    void keyFilter_data();
+    void keyFilter();
+    void editingKeysStillWork();
+    void pasteKeepsOnlyIdentifierCharacters_data();
+    void pasteKeepsOnlyIdentifierCharacters();
+    void buttonRule_data();
+    void buttonRule();
+    void notANumberDisablesQuietly();
+    void keysCloseOnlyWhileEnabled_data();
+    void keysCloseOnlyWhileEnabled();
+    void askIdentifierStartsEmpty();
+    void closeBoxGivesNothing();
+};
+
+void AddTest::dialogTexts()
+{
+    TForm1 dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Добавить"));
+    QCOMPARE(dialog.Button1->text(), QStringLiteral("Добавить"));
+    auto *label = dialog.findChild<QLabel *>();
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"));
+    QCOMPARE(dialog.AddID->objectName(), QStringLiteral("AddID"));
+    QVERIFY(!dialog.Button1->isEnabled());
+    QVERIFY(dialog.Button1->isDefault());
+    // Nine digits and two dashes fill the field exactly.
+    QTest::keyClicks(dialog.AddID, QStringLiteral("123-456-789-1"));
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("123-456-789"));
+}
+
+void AddTest::keyFilter_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("digit") << int(Qt::Key_7) << "7" << 0 << "17";
+    QTest::newRow("zero") << int(Qt::Key_0) << "0" << 0 << "10";
+    QTest::newRow("blank") << int(Qt::Key_Space) << " " << 0 << "1 ";
+    QTest::newRow("dash") << int(Qt::Key_Minus) << "-" << 0 << "1-";
+    QTest::newRow("point") << int(Qt::Key_Period) << "." << 0 << "1.";
+    QTest::newRow("latin letter") << int(Qt::Key_A) << "a" << 0 << "1";
+    QTest::newRow("capital letter") << int(Qt::Key_X) << "X" << int(Qt::ShiftModifier) << "1";
+    QTest::newRow("comma") << int(Qt::Key_Comma) << "," << 0 << "1";
+    QTest::newRow("plus") << int(Qt::Key_Plus) << "+" << 0 << "1";
+    QTest::newRow("slash") << int(Qt::Key_Slash) << "/" << 0 << "1";
+    QTest::newRow("cyrillic letter") << int(Qt::Key_unknown) << "ж" << 0 << "1";
+    QTest::newRow("fullwidth digit") << int(Qt::Key_unknown) << "１" << 0 << "1";
+    // Control characters other than backspace are swallowed too, keyboard paste
+    // included; the clipboard holds digits that would otherwise pass.
+    QTest::newRow("control character")
+        << int(Qt::Key_V) << "\x16" << int(Qt::ControlModifier) << "1";
+}
+
+void AddTest::keyFilter()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(int, modifiers);
+    QFETCH(QString, expected);
+
+    QApplication::clipboard()->setText(QStringLiteral("234"));
+    TForm1 dialog;
+    QTest::keyClick(dialog.AddID, Qt::Key_1);
+    pressKey(dialog.AddID, key, text, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(dialog.AddID->text(), expected);
+}
+
+void AddTest::editingKeysStillWork()
+{
+    TForm1 dialog;
+    QTest::keyClicks(dialog.AddID, QStringLiteral("1234"));
+    QTest::keyClick(dialog.AddID, Qt::Key_Backspace);
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("123"));
+    QTest::keyClick(dialog.AddID, Qt::Key_Home);
+    QTest::keyClick(dialog.AddID, Qt::Key_Delete);
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("23"));
+    QTest::keyClick(dialog.AddID, Qt::Key_9);
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("923"));
+}
+
+void AddTest::pasteKeepsOnlyIdentifierCharacters_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("letter inside") << "12a-3"
+                                   << "12-3";
+    QTest::newRow("clean identifier") << "123-456-789"
+                                      << "123-456-789";
+    QTest::newRow("cyrillic and symbols") << "№12,3+ж4"
+                                          << "1234";
+    QTest::newRow("line break") << "123\n456"
+                                << "123456";
+    QTest::newRow("nothing usable") << "abc"
+                                    << "";
+}
+
+void AddTest::pasteKeepsOnlyIdentifierCharacters()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QString, expected);
+
+    TForm1 dialog;
+    QApplication::clipboard()->setText(clipboard);
+    // What the context menu's paste does.
+    dialog.AddID->paste();
+    QCOMPARE(dialog.AddID->text(), expected);
+}
+
+void AddTest::buttonRule_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enabled");
+
+    QTest::newRow("nine digits") << "123456789" << true;
+    QTest::newRow("with both dashes") << "123-456-789" << true;
+    QTest::newRow("with blanks") << "123 456 789" << true;
+    QTest::newRow("dashes anywhere") << "1-2345678-9" << true;
+    QTest::newRow("leading blank") << " 123456789" << true;
+    QTest::newRow("eight digits") << "12345678" << false;
+    QTest::newRow("ten digits") << "1234567890" << false;
+    QTest::newRow("leading zero") << "012345678" << false;
+    QTest::newRow("lower bound") << "100000000" << false;
+    QTest::newRow("above lower bound") << "100000001" << true;
+    QTest::newRow("upper bound") << "999999999" << false;
+    QTest::newRow("below upper bound") << "999999998" << true;
+    QTest::newRow("decimal point") << "1234567.8" << false;
+    QTest::newRow("trailing point") << "12345678." << false;
+    QTest::newRow("two points") << "12.345.678" << false;
+    QTest::newRow("lone dash") << "-" << false;
+    QTest::newRow("lone point") << "." << false;
+    QTest::newRow("blanks only") << "   " << false;
+}
+
+void AddTest::buttonRule()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, enabled);
+
+    TForm1 dialog;
+    QTest::keyClicks(dialog.AddID, typed);
+    QCOMPARE(dialog.AddID->text(), typed);
+    QCOMPARE(dialog.Button1->isEnabled(), enabled);
+}
+
+void AddTest::notANumberDisablesQuietly()
+{
+    TForm1 dialog;
+    QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
+    QVERIFY(dialog.Button1->isEnabled());
+
+    // Replacing a complete identifier by a lone dash in one step.
+    dialog.AddID->selectAll();
+    QTest::keyClick(dialog.AddID, Qt::Key_Minus);
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("-"));
+    QVERIFY(!dialog.Button1->isEnabled());
+    QVERIFY(!messageBoxShown());
+
+    QTest::keyClick(dialog.AddID, Qt::Key_Backspace);
+    QVERIFY(dialog.AddID->text().isEmpty());
+    QVERIFY(!dialog.Button1->isEnabled());
+}
+
+void AddTest::keysCloseOnlyWhileEnabled_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("return, complete") << "123-456-789" << int(Qt::Key_Return) << true;
+    QTest::newRow("keypad enter, complete") << "123456789" << int(Qt::Key_Enter) << true;
+    QTest::newRow("escape, complete") << "123 456 789" << int(Qt::Key_Escape) << true;
+    QTest::newRow("return, incomplete") << "12345678" << int(Qt::Key_Return) << false;
+    QTest::newRow("escape, incomplete") << "12345678" << int(Qt::Key_Escape) << false;
+    QTest::newRow("escape, empty") << "" << int(Qt::Key_Escape) << false;
+}
+
+void AddTest::keysCloseOnlyWhileEnabled()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(bool, closes);
+
+    TForm1 dialog;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::keyClicks(dialog.AddID, typed);
+        QTest::keyClick(dialog.AddID, Qt::Key(key));
+        stayedOpen = dialog.isVisible();
+        if (stayedOpen)
+            dialog.close();
+    });
+    const std::optional<QString> result = dialog.askIdentifier();
+
+    QCOMPARE(!stayedOpen, closes);
+    QCOMPARE(result.has_value(), closes);
+    if (closes)
+        QCOMPARE(*result, typed);
+}
+
+void AddTest::askIdentifierStartsEmpty()
+{
+    TForm1 dialog;
+    QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
+    QVERIFY(dialog.Button1->isEnabled());
+
+    QString textWhenShown = QStringLiteral("not shown");
+    bool buttonWhenShown = true;
+    QWidget *focusWhenShown = nullptr;
+    QTimer::singleShot(0, &dialog, [&] {
+        textWhenShown = dialog.AddID->text();
+        buttonWhenShown = dialog.Button1->isEnabled();
+        focusWhenShown = dialog.focusWidget();
+        QTest::keyClicks(dialog.AddID, QStringLiteral("987-654-321"));
+        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+    });
+    const std::optional<QString> result = dialog.askIdentifier();
+
+    QCOMPARE(textWhenShown, QString());
+    QVERIFY(!buttonWhenShown);
+    QCOMPARE(focusWhenShown, dialog.AddID);
+    QCOMPARE(result, std::optional<QString>(QStringLiteral("987-654-321")));
+}
+
+void AddTest::closeBoxGivesNothing()
+{
+    TForm1 dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
+        dialog.close();
+    });
+    QCOMPARE(dialog.askIdentifier(), std::nullopt);
+    // The dialog is only hidden: the text stays until the next showing empties it.
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("123456789"));
+}
+
+QTEST_MAIN(AddTest)
+#include "add_test.moc"

@@ -1,0 +1,649 @@
+#include "windows/participants_page.h"
+
+#include "codec/participant_id.h"
+#include "platform/scripted_platform.h"
+#include "windows/add.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A nine-digit identifier with correct check digits; seed picks the body.
+QString normalizedId(int seed)
+{
+    const std::string body = std::to_string(1234567 + seed * 111111);
+    return QString::fromStdString(body + ComputeIdCheckDigits(body));
+}
+
+QString displayedId(int seed)
+{
+    const QString n = normalizedId(seed);
+    return n.left(3) + u'-' + n.mid(3, 3) + u'-' + n.mid(6);
+}
+
+QString wrongCheckDigits(int seed)
+{
+    const std::string body = std::to_string(1234567 + seed * 111111);
+    const int right = std::stoi(ComputeIdCheckDigits(body));
+    return QString::fromStdString(body)
+        + QStringLiteral("%1").arg((right + 1) % 100, 2, 10, QChar(u'0'));
+}
+
+// Types text into a widget key by key, with the text the keyboard would carry.
+void typeText(QWidget *target, const QString &text)
+{
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+bool isGrey(const QLineEdit *edit)
+{
+    return edit->palette().color(QPalette::Base) == edit->palette().color(QPalette::Button);
+}
+
+struct Page
+{
+    ScriptedPlatform platform;
+    TForm1 dialog;
+    ParticipantsPage page { dialog, platform };
+    bool dialogStuck = false;
+
+    Page() { page.show(); }
+
+    template<typename T> T *child(const char *name)
+    {
+        auto *found = page.findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QListWidget *list(bool leaders)
+    {
+        return child<QListWidget>(leaders ? "TeachersListBox" : "AuthorsListBox");
+    }
+    QPushButton *addButton(bool leaders)
+    {
+        return child<QPushButton>(leaders ? "TeacherAdd" : "AuthorAdd");
+    }
+    QPushButton *deleteButton(bool leaders)
+    {
+        return child<QPushButton>(leaders ? "TeacherDelete" : "AuthorDelete");
+    }
+    QGroupBox *group(bool leaders)
+    {
+        return child<QGroupBox>(leaders ? "TeachersGroup" : "AuthorsGroup");
+    }
+    std::array<QLineEdit *, 3> edits(bool leaders)
+    {
+        if (leaders)
+            return { child<QLineEdit>("TeachersLastname"), child<QLineEdit>("TeachersName"),
+                child<QLineEdit>("TeachersPatronymic") };
+        return { child<QLineEdit>("AuthorsLastname"), child<QLineEdit>("AuthorsName"),
+            child<QLineEdit>("AuthorsPatronymic") };
+    }
+    QComboBox *leaderId() { return child<QComboBox>("LeaderID"); }
+    QList<Participant> records(bool leaders) { return leaders ? page.leaders() : page.authors(); }
+
+    // Presses Add and, in the identifier dialog that opens, types the text and
+    // presses its button; with no text, closes the dialog by its close box.
+    void add(bool leaders, const std::optional<QString> &typed)
+    {
+        QTimer answer;
+        answer.setSingleShot(true);
+        QObject::connect(&answer, &QTimer::timeout, &dialog, [this, typed] {
+            if (!typed) {
+                dialog.close();
+                return;
+            }
+            QTest::keyClicks(dialog.AddID, *typed);
+            QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+            if (dialog.isVisible()) {
+                dialogStuck = true;
+                dialog.reject();
+            }
+        });
+        answer.start(0);
+        addButton(leaders)->click();
+        const bool shown = !answer.isActive();
+        answer.stop();
+        QVERIFY2(shown, "the identifier dialog did not open");
+        QVERIFY2(!dialogStuck, "the identifier dialog refused the text");
+    }
+    void addSeeds(bool leaders, std::initializer_list<int> seeds)
+    {
+        for (int seed : seeds)
+            add(leaders, normalizedId(seed));
+    }
+    void remove(bool leaders, MessageAnswer answer = MessageAnswer::Yes)
+    {
+        platform.messageAnswers.enqueue(answer);
+        deleteButton(leaders)->click();
+    }
+    QStringList ids(bool leaders)
+    {
+        QStringList result;
+        for (const Participant &p : records(leaders))
+            result << p.id;
+        return result;
+    }
+};
+
+void addHalfColumn()
+{
+    QTest::addColumn<bool>("leaders");
+}
+
+} // namespace
+
+class ParticipantsPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startState();
+    void fillToCapacity_data();
+    void fillToCapacity();
+    void wrongIdentifier_data();
+    void wrongIdentifier();
+    void closedDialogAddsNothing();
+    void duplicates_data();
+    void duplicates();
+    void deleteSelectsPrevious_data();
+    void deleteSelectsPrevious();
+    void invoiceLeader();
+    void deletingTheLastParticipant_data();
+    void deletingTheLastParticipant();
+    void answeringNoKeepsEverything();
+    void namesGoToTheSelectedParticipant();
+    void namesReducedToCp1251_data();
+    void namesReducedToCp1251();
+    void newParticipantStartsWithoutNames();
+    void changedSignal();
+    void setParticipants();
+    void controlsFitTheirGroups();
+};
+
+void ParticipantsPageTest::startState()
+{
+    Page p;
+    for (bool leaders : { false, true }) {
+        QVERIFY(p.addButton(leaders)->isEnabled());
+        QVERIFY(!p.deleteButton(leaders)->isEnabled());
+        for (QLineEdit *edit : p.edits(leaders)) {
+            QVERIFY(edit->isReadOnly());
+            QVERIFY(isGrey(edit));
+            QCOMPARE(edit->maxLength(), 50);
+        }
+    }
+    QCOMPARE(p.group(false)->title(), QStringLiteral("Авторы (0)"));
+    QCOMPARE(p.group(true)->title(), QStringLiteral("Руководители (0)"));
+    QVERIFY(!p.leaderId()->isEnabled());
+    QVERIFY(!p.child<QLabel>("LeaderID_Label")->isEnabled());
+    QCOMPARE(p.page.invoiceLeader(), -1);
+}
+
+void ParticipantsPageTest::fillToCapacity_data()
+{
+    QTest::addColumn<bool>("leaders");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("authors") << false << 10 << QStringLiteral("Авторы (");
+    QTest::newRow("leaders") << true << 3 << QStringLiteral("Руководители (");
+}
+
+void ParticipantsPageTest::fillToCapacity()
+{
+    QFETCH(bool, leaders);
+    QFETCH(int, capacity);
+    QFETCH(QString, prefix);
+
+    Page p;
+    QStringList expected;
+    for (int seed = 0; seed < capacity; ++seed) {
+        QVERIFY(p.addButton(leaders)->isEnabled());
+        p.add(leaders, normalizedId(seed));
+        expected << displayedId(seed);
+        QCOMPARE(p.group(leaders)->title(), prefix + QString::number(seed + 1) + u')');
+        QCOMPARE(p.list(leaders)->currentRow(), seed);
+        QVERIFY(p.deleteButton(leaders)->isEnabled());
+    }
+    QVERIFY(!p.addButton(leaders)->isEnabled());
+    QCOMPARE(p.ids(leaders), expected);
+    QCOMPARE(p.list(leaders)->count(), capacity);
+    QCOMPARE(p.list(leaders)->item(capacity - 1)->text(), displayedId(capacity - 1));
+    QVERIFY(p.records(!leaders).isEmpty());
+
+    p.list(leaders)->setCurrentRow(1);
+    p.remove(leaders);
+    QVERIFY(p.addButton(leaders)->isEnabled());
+    QCOMPARE(p.group(leaders)->title(), prefix + QString::number(capacity - 1) + u')');
+    expected.removeAt(1);
+    QCOMPARE(p.ids(leaders), expected);
+}
+
+void ParticipantsPageTest::wrongIdentifier_data()
+{
+    addHalfColumn();
+    QTest::newRow("authors") << false;
+    QTest::newRow("leaders") << true;
+}
+
+void ParticipantsPageTest::wrongIdentifier()
+{
+    QFETCH(bool, leaders);
+    Page p;
+    p.add(leaders, wrongCheckDigits(4));
+    QCOMPARE(p.platform.messages.size(), 1);
+    const ScriptedPlatform::Message &m = p.platform.messages.first();
+    QCOMPARE(m.text, QStringLiteral("Введен ошибочный ID"));
+    QCOMPARE(m.caption, QStringLiteral("Ошибка"));
+    QCOMPARE(m.icon, MessageIcon::Error);
+    QCOMPARE(m.buttons, MessageButtons::Ok);
+    QCOMPARE(p.list(leaders)->count(), 0);
+    QVERIFY(p.records(leaders).isEmpty());
+}
+
+void ParticipantsPageTest::closedDialogAddsNothing()
+{
+    Page p;
+    QSignalSpy changed(&p.page, &ParticipantsPage::changed);
+    p.add(false, std::nullopt);
+    p.add(true, std::nullopt);
+    QVERIFY(p.page.authors().isEmpty());
+    QVERIFY(p.page.leaders().isEmpty());
+    QVERIFY(p.platform.messages.isEmpty());
+    QCOMPARE(changed.count(), 0);
+}
+
+void ParticipantsPageTest::duplicates_data()
+{
+    QTest::addColumn<bool>("addToLeaders"); // the half whose Add is pressed
+    QTest::addColumn<bool>("holderIsLeaders"); // the half that already has the identifier
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+
+    const QString n = normalizedId(1);
+    const QString spaced = n.left(3) + u' ' + n.mid(3, 3) + u' ' + n.mid(6);
+    const QString oddDashes = n.left(1) + u'-' + n.mid(1, 7) + u'-' + n.mid(8);
+    QTest::newRow("author again") << false << false << n << QString();
+    QTest::newRow("author again, blanks") << false << false << spaced << QString();
+    QTest::newRow("leader again, odd dashes") << true << true << oddDashes << QString();
+    QTest::newRow("leader typed as author")
+        << false << true << displayedId(1)
+        << QStringLiteral("Введенный ID уже является руководителем работы");
+    QTest::newRow("author typed as leader")
+        << true << false << spaced << QStringLiteral("Введенный ID уже является автором работы");
+}
+
+void ParticipantsPageTest::duplicates()
+{
+    QFETCH(bool, addToLeaders);
+    QFETCH(bool, holderIsLeaders);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+
+    Page p;
+    // The holder has two participants, the one of seed 1 first, named so the edits
+    // show who gets selected; the last one added is selected.
+    p.addSeeds(holderIsLeaders, { 1, 2 });
+    p.list(holderIsLeaders)->setCurrentRow(0);
+    typeText(p.edits(holderIsLeaders)[0], QStringLiteral("Первый"));
+    p.list(holderIsLeaders)->setCurrentRow(1);
+    const QList<Participant> before = p.records(holderIsLeaders);
+    const int addedBefore = int(p.records(addToLeaders).size());
+
+    p.add(addToLeaders, typed);
+
+    QCOMPARE(p.records(holderIsLeaders), before);
+    QCOMPARE(p.records(addToLeaders).size(), addedBefore);
+    QCOMPARE(p.list(holderIsLeaders)->currentRow(), 0);
+    QCOMPARE(p.edits(holderIsLeaders)[0]->text(), QStringLiteral("Первый"));
+    QVERIFY(!p.edits(holderIsLeaders)[0]->isReadOnly());
+    if (message.isEmpty()) {
+        QVERIFY(p.platform.messages.isEmpty());
+    } else {
+        QCOMPARE(p.platform.messages.size(), 1);
+        const ScriptedPlatform::Message &m = p.platform.messages.first();
+        QCOMPARE(m.text, message);
+        QCOMPARE(m.caption, QStringLiteral("Ошибка"));
+        QCOMPARE(m.icon, MessageIcon::None);
+        QCOMPARE(m.buttons, MessageButtons::Ok);
+    }
+}
+
+void ParticipantsPageTest::deleteSelectsPrevious_data()
+{
+    QTest::addColumn<bool>("leaders");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QList<int>>("remaining");
+    QTest::newRow("authors, first") << false << 0 << 0 << QList<int> { 1, 2 };
+    QTest::newRow("authors, middle") << false << 1 << 0 << QList<int> { 0, 2 };
+    QTest::newRow("authors, last") << false << 2 << 1 << QList<int> { 0, 1 };
+    QTest::newRow("leaders, first") << true << 0 << 0 << QList<int> { 1, 2 };
+    QTest::newRow("leaders, middle") << true << 1 << 0 << QList<int> { 0, 2 };
+    QTest::newRow("leaders, last") << true << 2 << 1 << QList<int> { 0, 1 };
+}
+
+void ParticipantsPageTest::deleteSelectsPrevious()
+{
+    QFETCH(bool, leaders);
+    QFETCH(int, deleted);
+    QFETCH(int, selected);
+    QFETCH(QList<int>, remaining);
+
+    Page p;
+    p.addSeeds(leaders, { 0, 1, 2 });
+    const QStringList surnames { QStringLiteral("Первый"), QStringLiteral("Второй"),
+        QStringLiteral("Третий") };
+    for (int i = 0; i < 3; ++i) {
+        p.list(leaders)->setCurrentRow(i);
+        typeText(p.edits(leaders)[0], surnames[i]);
+    }
+    p.list(leaders)->setCurrentRow(deleted);
+    p.remove(leaders);
+
+    QCOMPARE(p.platform.messages.size(), 1);
+    const ScriptedPlatform::Message &m = p.platform.messages.first();
+    QCOMPARE(m.text,
+        leaders ? QStringLiteral("Вы действительно хотите удалить руководителя из списка?")
+                : QStringLiteral("Вы действительно хотите удалить автора из списка?"));
+    QCOMPARE(m.caption, QStringLiteral("Удаление автора"));
+    QCOMPARE(m.icon, MessageIcon::Question);
+    QCOMPARE(m.buttons, MessageButtons::YesNo);
+
+    QStringList expectedIds;
+    for (int seed : remaining)
+        expectedIds << displayedId(seed);
+    QCOMPARE(p.ids(leaders), expectedIds);
+    QCOMPARE(p.list(leaders)->count(), 2);
+    QCOMPARE(p.list(leaders)->item(0)->text(), expectedIds[0]);
+    QCOMPARE(p.list(leaders)->currentRow(), selected);
+    // The names moved with their participants and the edits show the selected one.
+    QCOMPARE(p.records(leaders)[selected].surname, surnames[remaining[selected]]);
+    QCOMPARE(p.edits(leaders)[0]->text(), surnames[remaining[selected]]);
+    QVERIFY(!p.edits(leaders)[0]->isReadOnly());
+    QVERIFY(!isGrey(p.edits(leaders)[0]));
+    QVERIFY(p.deleteButton(leaders)->isEnabled());
+    if (leaders) {
+        QCOMPARE(p.leaderId()->count(), 2);
+        QCOMPARE(p.leaderId()->itemText(1), expectedIds[1]);
+        QCOMPARE(p.page.invoiceLeader(), selected);
+    }
+}
+
+void ParticipantsPageTest::invoiceLeader()
+{
+    Page p;
+    p.add(true, normalizedId(0));
+    QCOMPARE(p.page.invoiceLeader(), 0);
+    QVERIFY(p.leaderId()->isEnabled());
+    QVERIFY(p.child<QLabel>("LeaderID_Label")->isEnabled());
+    p.add(true, normalizedId(1));
+    QCOMPARE(p.page.invoiceLeader(), 0);
+
+    // The user sends the invoice to B; adding C leaves that choice alone.
+    p.leaderId()->setCurrentIndex(1);
+    p.add(true, normalizedId(2));
+    QCOMPARE(p.page.invoiceLeader(), 1);
+    QStringList items;
+    for (int i = 0; i < p.leaderId()->count(); ++i)
+        items << p.leaderId()->itemText(i);
+    QCOMPARE(items, p.ids(true));
+
+    // Invoice to C, A deleted: the invoice goes to the leader now selected, B.
+    p.leaderId()->setCurrentIndex(2);
+    p.list(true)->setCurrentRow(0);
+    p.remove(true);
+    QCOMPARE(p.page.invoiceLeader(), 0);
+    QCOMPARE(p.leaderId()->currentText(), displayedId(1));
+    QCOMPARE(p.list(true)->currentItem()->text(), displayedId(1));
+}
+
+void ParticipantsPageTest::deletingTheLastParticipant_data()
+{
+    addHalfColumn();
+    QTest::newRow("authors") << false;
+    QTest::newRow("leaders") << true;
+}
+
+void ParticipantsPageTest::deletingTheLastParticipant()
+{
+    QFETCH(bool, leaders);
+    Page p;
+    p.add(leaders, normalizedId(5));
+    for (QLineEdit *edit : p.edits(leaders))
+        typeText(edit, QStringLiteral("Имя"));
+    p.remove(leaders);
+
+    QVERIFY(p.records(leaders).isEmpty());
+    QCOMPARE(p.list(leaders)->count(), 0);
+    QVERIFY(!p.deleteButton(leaders)->isEnabled());
+    QVERIFY(p.addButton(leaders)->isEnabled());
+    for (QLineEdit *edit : p.edits(leaders)) {
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(edit->isReadOnly());
+        QVERIFY(isGrey(edit));
+    }
+    QCOMPARE(p.leaderId()->isEnabled(), !leaders && false);
+    QCOMPARE(p.leaderId()->count(), 0);
+    QVERIFY(!p.child<QLabel>("LeaderID_Label")->isEnabled());
+    QCOMPARE(p.page.invoiceLeader(), -1);
+}
+
+void ParticipantsPageTest::answeringNoKeepsEverything()
+{
+    Page p;
+    p.addSeeds(false, { 0, 1 });
+    typeText(p.edits(false)[1], QStringLiteral("Ольга"));
+    p.addSeeds(true, { 2, 3 });
+    p.list(true)->setCurrentRow(0);
+    const QList<Participant> authors = p.page.authors();
+    const QList<Participant> leaders = p.page.leaders();
+    QSignalSpy changed(&p.page, &ParticipantsPage::changed);
+
+    p.remove(false, MessageAnswer::No);
+    p.remove(true, MessageAnswer::No);
+
+    QCOMPARE(p.platform.messages.size(), 2);
+    QCOMPARE(p.page.authors(), authors);
+    QCOMPARE(p.page.leaders(), leaders);
+    QCOMPARE(p.list(false)->currentRow(), 1);
+    QCOMPARE(p.list(true)->currentRow(), 0);
+    QCOMPARE(p.edits(false)[1]->text(), QStringLiteral("Ольга"));
+    QCOMPARE(p.leaderId()->count(), 2);
+    QCOMPARE(changed.count(), 0);
+}
+
+void ParticipantsPageTest::namesGoToTheSelectedParticipant()
+{
+    Page p;
+    p.addSeeds(false, { 0, 1 });
+    p.addSeeds(true, { 2 });
+
+    p.list(false)->setCurrentRow(0);
+    typeText(p.edits(false)[0], QStringLiteral("Иванов"));
+    typeText(p.edits(false)[2], QStringLiteral("Петрович"));
+    p.list(false)->setCurrentRow(1);
+    QVERIFY(p.edits(false)[0]->text().isEmpty());
+    typeText(p.edits(false)[0], QStringLiteral("Смирнова"));
+    typeText(p.edits(false)[1], QStringLiteral("Анна"));
+    typeText(p.edits(true)[1], QStringLiteral("Мария"));
+
+    const QList<Participant> expectedAuthors {
+        { displayedId(0), QStringLiteral("Иванов"), QString(), QStringLiteral("Петрович") },
+        { displayedId(1), QStringLiteral("Смирнова"), QStringLiteral("Анна"), QString() },
+    };
+    QCOMPARE(p.page.authors(), expectedAuthors);
+    QCOMPARE(p.page.leaders(),
+        (QList<Participant> { { displayedId(2), QString(), QStringLiteral("Мария"), QString() } }));
+
+    p.list(false)->setCurrentRow(0);
+    QCOMPARE(p.edits(false)[0]->text(), QStringLiteral("Иванов"));
+    QCOMPARE(p.edits(false)[1]->text(), QString());
+    QCOMPARE(p.edits(false)[2]->text(), QStringLiteral("Петрович"));
+
+    // Edits of a half without participants belong to nobody.
+    Page empty;
+    empty.edits(false)[0]->setText(QStringLiteral("Никто"));
+    empty.add(false, normalizedId(3));
+    QCOMPARE(empty.page.authors().first().surname, QString());
+}
+
+void ParticipantsPageTest::namesReducedToCp1251_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("cyrillic") << QStringLiteral("Ёлкина") << QStringLiteral("Ёлкина");
+    QTest::newRow("cp1251 symbols") << QStringLiteral("«Ли» №2") << QStringLiteral("«Ли» №2");
+    QTest::newRow("chinese") << QStringLiteral("中") << QStringLiteral("?");
+    QTest::newRow("umlaut") << QStringLiteral("Jürgen") << QStringLiteral("J?rgen");
+}
+
+void ParticipantsPageTest::namesReducedToCp1251()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    Page p;
+    p.add(true, normalizedId(7));
+    typeText(p.edits(true)[2], typed);
+    QCOMPARE(p.edits(true)[2]->text(), typed);
+    QCOMPARE(p.page.leaders().first().patronymic, stored);
+}
+
+void ParticipantsPageTest::newParticipantStartsWithoutNames()
+{
+    Page p;
+    p.addSeeds(false, { 0, 1 });
+    for (int row = 0; row < 2; ++row) {
+        p.list(false)->setCurrentRow(row);
+        for (QLineEdit *edit : p.edits(false))
+            typeText(edit, QStringLiteral("Старое"));
+    }
+    p.remove(false);
+    p.remove(false);
+    p.add(false, normalizedId(8));
+
+    QCOMPARE(p.page.authors(),
+        (QList<Participant> { { displayedId(8), QString(), QString(), QString() } }));
+    for (QLineEdit *edit : p.edits(false)) {
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(!edit->isReadOnly());
+        QVERIFY(!isGrey(edit));
+    }
+}
+
+void ParticipantsPageTest::changedSignal()
+{
+    Page p;
+    QSignalSpy changed(&p.page, &ParticipantsPage::changed);
+    const auto step = [&](const char *what, auto &&action) {
+        const qsizetype before = changed.count();
+        action();
+        QVERIFY2(changed.count() > before, what);
+    };
+    step("author added", [&] { p.add(false, normalizedId(0)); });
+    step("leader added", [&] { p.add(true, normalizedId(1)); });
+    step("second leader added", [&] { p.add(true, normalizedId(2)); });
+    step("name typed", [&] { typeText(p.edits(false)[0], QStringLiteral("А")); });
+    step("invoice leader picked", [&] { p.leaderId()->setCurrentIndex(1); });
+    step("leader deleted", [&] { p.remove(true); });
+
+    const qsizetype before = changed.count();
+    p.add(false, wrongCheckDigits(3));
+    p.add(true, normalizedId(0)); // already an author
+    p.list(true)->setCurrentRow(0);
+    QCOMPARE(changed.count(), before);
+}
+
+void ParticipantsPageTest::setParticipants()
+{
+    Page p;
+    const QList<Participant> authors {
+        { displayedId(0), QStringLiteral("Иванов"), QStringLiteral("Иван"),
+            QStringLiteral("Ильич") },
+        { displayedId(1), QStringLiteral("Ли"), QString(), QString() },
+    };
+    const QList<Participant> leaders {
+        { displayedId(2), QStringLiteral("А"), QString(), QString() },
+        { displayedId(3), QStringLiteral("Б"), QString(), QString() },
+        { displayedId(4), QStringLiteral("В"), QString(), QString() },
+    };
+    p.page.setParticipants(authors, leaders, 2);
+
+    QCOMPARE(p.page.authors(), authors);
+    QCOMPARE(p.page.leaders(), leaders);
+    QCOMPARE(p.page.invoiceLeader(), 2);
+    QCOMPARE(p.group(false)->title(), QStringLiteral("Авторы (2)"));
+    QCOMPARE(p.group(true)->title(), QStringLiteral("Руководители (3)"));
+    QVERIFY(p.addButton(false)->isEnabled());
+    QVERIFY(!p.addButton(true)->isEnabled());
+    QCOMPARE(p.list(true)->item(2)->text(), displayedId(4));
+    QCOMPARE(p.leaderId()->itemText(2), displayedId(4));
+    QVERIFY(p.leaderId()->isEnabled());
+    // The edits show a participant and take typing for that one.
+    const int row = p.list(false)->currentRow();
+    QVERIFY(row >= 0);
+    QCOMPARE(p.edits(false)[0]->text(), authors[row].surname);
+    QVERIFY(!p.edits(false)[0]->isReadOnly());
+
+    // The added identifiers count for the duplicate test.
+    p.add(false, normalizedId(3));
+    QCOMPARE(p.platform.messages.size(), 1);
+    QCOMPARE(p.page.authors().size(), 2);
+
+    p.page.setParticipants({}, {}, -1);
+    QVERIFY(p.page.authors().isEmpty());
+    QVERIFY(p.page.leaders().isEmpty());
+    QCOMPARE(p.page.invoiceLeader(), -1);
+    QVERIFY(!p.leaderId()->isEnabled());
+    QVERIFY(p.addButton(true)->isEnabled());
+    QVERIFY(!p.deleteButton(false)->isEnabled());
+    QCOMPARE(p.group(true)->title(), QStringLiteral("Руководители (0)"));
+    for (QLineEdit *edit : p.edits(false)) {
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(edit->isReadOnly());
+    }
+}
+
+// Whatever the desktop font, the controls stay inside their groups, do not cover
+// each other, and a list shows a whole identifier.
+void ParticipantsPageTest::controlsFitTheirGroups()
+{
+    Page p;
+    p.addSeeds(false, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 });
+    for (const char *name : { "AuthorsGroup", "TeachersGroup", "GroupBox1" }) {
+        auto *group = p.child<QGroupBox>(name);
+        QVERIFY(QRect(0, 0, 777, 437).contains(group->geometry()));
+        const QList<QWidget *> children
+            = group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        for (QWidget *child : children) {
+            QVERIFY2(group->rect().contains(child->geometry()), qPrintable(child->objectName()));
+            if (auto *label = qobject_cast<QLabel *>(child))
+                QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+            for (QWidget *other : children) {
+                if (other != child)
+                    QVERIFY2(!child->geometry().intersects(other->geometry()),
+                        qPrintable(child->objectName() + u' ' + other->objectName()));
+            }
+        }
+    }
+    QListWidget *list = p.list(false);
+    QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(displayedId(9)));
+}
+
+QTEST_MAIN(ParticipantsPageTest)
+#include "participants_page_test.moc"

@@ -1,0 +1,262 @@
+#include "windows/subj.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <set>
+
+namespace {
+
+using Slots = std::array<int, kSubjectSlots>;
+
+const int kAllIds[]
+    = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24 };
+
+// What a mouse click on an enabled box does: toggle it and report the click.
+void click(TSubjects &dialog, int sb_id)
+{
+    QCheckBox *box = dialog.box(sb_id);
+    QVERIFY2(box->isEnabled(), qPrintable(QStringLiteral("CheckBox%1 disabled").arg(sb_id)));
+    box->click();
+}
+
+} // namespace
+
+class SubjTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initialState();
+    void threeMainSubjects_data();
+    void threeMainSubjects();
+    void additionalNeedAMainSubject();
+    void teacherAidDoesNotCount();
+    void projectBoxHasNoHandler();
+    void slotsInCatalogueOrder_data();
+    void slotsInCatalogueOrder();
+    void setChosen_data();
+    void setChosen();
+    void confirmAndCloseKeepBoxes();
+    void captionsAreNotCut();
+};
+
+void SubjTest::initialState()
+{
+    TSubjects dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Разделы"));
+    for (int sb_id : kAllIds) {
+        QCheckBox *box = dialog.box(sb_id);
+        QVERIFY(box);
+        QCOMPARE(box->objectName(), QStringLiteral("CheckBox%1").arg(sb_id));
+        QVERIFY(!box->isChecked());
+        QCOMPARE(box->isEnabled(), sb_id <= 21);
+    }
+    QCOMPARE(dialog.box(23), nullptr);
+    QCOMPARE(dialog.box(6)->text(), QStringLiteral("Лингвистика (русский и ин. языки)"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label2"))->text(),
+        QStringLiteral(" Разделы «В помощь учителю» и конкурс «Учебный проект» можно "
+                       "указать лишь "));
+    QCOMPARE(dialog.findChild<QGroupBox *>(QStringLiteral("GroupBox4"))->title(),
+        QStringLiteral("Помощь"));
+    QCOMPARE(dialog.Button1->text(), QStringLiteral("Выбрать"));
+    QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
+}
+
+void SubjTest::threeMainSubjects_data()
+{
+    QTest::addColumn<QList<int>>("chosen");
+    QTest::newRow("first research") << QList<int> { 1, 2, 3 };
+    QTest::newRow("across frames") << QList<int> { 15, 16, 21 };
+    QTest::newRow("one per column") << QList<int> { 6, 11, 20 };
+}
+
+void SubjTest::threeMainSubjects()
+{
+    QFETCH(QList<int>, chosen);
+    TSubjects dialog;
+    for (int sb_id : chosen)
+        click(dialog, sb_id);
+
+    for (int sb_id = 1; sb_id <= 21; ++sb_id)
+        QCOMPARE(dialog.box(sb_id)->isEnabled(), chosen.contains(sb_id));
+
+    click(dialog, chosen[1]);
+    for (int sb_id = 1; sb_id <= 21; ++sb_id)
+        QVERIFY(dialog.box(sb_id)->isEnabled());
+    QCOMPARE(dialog.box(chosen[1])->isChecked(), false);
+}
+
+void SubjTest::additionalNeedAMainSubject()
+{
+    TSubjects dialog;
+    click(dialog, 5);
+    QVERIFY(dialog.box(22)->isEnabled());
+    QVERIFY(dialog.box(24)->isEnabled());
+    click(dialog, 22);
+    click(dialog, 24);
+    click(dialog, 9);
+
+    click(dialog, 5);
+    QVERIFY(dialog.box(22)->isChecked());
+    QVERIFY(dialog.box(24)->isChecked());
+
+    // Unchecking the last main subject takes both additional ones with it.
+    click(dialog, 9);
+    for (int sb_id : { 22, 24 }) {
+        QVERIFY(!dialog.box(sb_id)->isEnabled());
+        QVERIFY(!dialog.box(sb_id)->isChecked());
+    }
+    QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
+}
+
+void SubjTest::teacherAidDoesNotCount()
+{
+    TSubjects dialog;
+    click(dialog, 1);
+    click(dialog, 2);
+    click(dialog, 22);
+    click(dialog, 24);
+    QVERIFY(dialog.box(3)->isEnabled());
+    click(dialog, 3);
+    QVERIFY(!dialog.box(4)->isEnabled());
+    QCOMPARE(dialog.chosenSlots(), (Slots { 1, 2, 3, 22, 24 }));
+}
+
+void SubjTest::projectBoxHasNoHandler()
+{
+    TSubjects dialog;
+    click(dialog, 1);
+    click(dialog, 2);
+    click(dialog, 3);
+    // Unchecked behind the handler's back: the other boxes stay disabled until a
+    // handler runs again.
+    dialog.box(3)->setChecked(false);
+    QVERIFY(!dialog.box(4)->isEnabled());
+
+    click(dialog, 24);
+    QVERIFY(!dialog.box(4)->isEnabled());
+    click(dialog, 24);
+    QVERIFY(!dialog.box(4)->isEnabled());
+
+    click(dialog, 22);
+    QVERIFY(dialog.box(4)->isEnabled());
+}
+
+void SubjTest::slotsInCatalogueOrder_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<Slots>("expected");
+    QTest::newRow("physics, biology, teacher aid")
+        << QList<int> { 11, 2, 22 } << Slots { 2, 11, 22, 0, 0 };
+    QTest::newRow("project before main") << QList<int> { 21, 24, 16 } << Slots { 16, 21, 24, 0, 0 };
+    QTest::newRow("all five") << QList<int> { 24, 22, 20, 10, 1 } << Slots { 1, 10, 20, 22, 24 };
+    QTest::newRow("checked and unchecked") << QList<int> { 7, 8, 7 } << Slots { 8, 0, 0, 0, 0 };
+}
+
+void SubjTest::slotsInCatalogueOrder()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(Slots, expected);
+    TSubjects dialog;
+    // Additional boxes need a main subject first; click them once one is checked.
+    QList<int> later;
+    for (int sb_id : clicks) {
+        if (!dialog.box(sb_id)->isEnabled())
+            later.append(sb_id);
+        else
+            click(dialog, sb_id);
+    }
+    for (int sb_id : later)
+        click(dialog, sb_id);
+    QCOMPARE(dialog.chosenSlots(), expected);
+}
+
+void SubjTest::setChosen_data()
+{
+    QTest::addColumn<Slots>("given");
+    QTest::addColumn<Slots>("expected");
+    QTest::addColumn<bool>("othersEnabled");
+    QTest::newRow("one main, project")
+        << Slots { 16, 24, 0, 0, 0 } << Slots { 16, 24, 0, 0, 0 } << true;
+    QTest::newRow("three main") << Slots { 3, 12, 19, 0, 0 } << Slots { 3, 12, 19, 0, 0 } << false;
+    QTest::newRow("unordered") << Slots { 22, 19, 3, 0, 0 } << Slots { 3, 19, 22, 0, 0 } << true;
+    QTest::newRow("additional alone")
+        << Slots { 22, 0, 0, 0, 0 } << Slots { 0, 0, 0, 0, 0 } << true;
+    QTest::newRow("empty") << Slots { 0, 0, 0, 0, 0 } << Slots { 0, 0, 0, 0, 0 } << true;
+}
+
+void SubjTest::setChosen()
+{
+    QFETCH(Slots, given);
+    QFETCH(Slots, expected);
+    QFETCH(bool, othersEnabled);
+
+    TSubjects dialog;
+    // An earlier choice is replaced, not added to.
+    click(dialog, 1);
+    click(dialog, 2);
+    click(dialog, 22);
+    dialog.setChosen(given);
+
+    QCOMPARE(dialog.chosenSlots(), expected);
+    const std::set<int> chosen(expected.begin(), expected.end());
+    for (int sb_id = 1; sb_id <= 21; ++sb_id) {
+        if (!chosen.count(sb_id))
+            QCOMPARE(dialog.box(sb_id)->isEnabled(), othersEnabled);
+    }
+    const bool anyMain = expected[0] != 0 && expected[0] <= 21;
+    QCOMPARE(dialog.box(22)->isEnabled(), anyMain);
+    QCOMPARE(dialog.box(24)->isEnabled(), anyMain);
+}
+
+void SubjTest::confirmAndCloseKeepBoxes()
+{
+    TSubjects dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        click(dialog, 4);
+        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(dialog.box(4)->isChecked());
+        click(dialog, 13);
+        dialog.close();
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QCOMPARE(dialog.chosenSlots(), (Slots { 4, 13, 0, 0, 0 }));
+}
+
+// Whatever the desktop font, every caption shows in full and no box covers another.
+void SubjTest::captionsAreNotCut()
+{
+    TSubjects dialog;
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QVERIFY(dialog.width() >= 664);
+    const QRect client = dialog.rect();
+    for (auto *group : dialog.findChildren<QGroupBox *>())
+        QVERIFY2(client.contains(group->geometry()), qPrintable(group->objectName()));
+    QVERIFY(client.contains(dialog.Button1->geometry()));
+
+    for (int sb_id : kAllIds) {
+        QCheckBox *box = dialog.box(sb_id);
+        QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->text()));
+        QVERIFY(box->parentWidget()->rect().contains(box->geometry()));
+        for (int other : kAllIds) {
+            if (other != sb_id && dialog.box(other)->parentWidget() == box->parentWidget())
+                QVERIFY(!box->geometry().intersects(dialog.box(other)->geometry()));
+        }
+    }
+    for (auto *label : dialog.findChildren<QLabel *>()) {
+        QVERIFY(label->width() >= label->sizeHint().width());
+        QVERIFY(label->parentWidget()->rect().contains(label->geometry()));
+    }
+}
+
+QTEST_MAIN(SubjTest)
+#include "subj_test.moc"
