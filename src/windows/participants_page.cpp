@@ -153,6 +153,7 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     Memo1->setReadOnly(true);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::Window));
     Memo1->setPalette(memoPalette);
