@@ -112,7 +112,7 @@ struct DecodeState
     ~DecodeState() { jpeg_destroy_decompress(&cinfo); }
 };
 
-bool RunDecode(DecodeState &s, const QByteArray &jpeg, DecodedFixture &out)
+bool RunDecode(DecodeState &s, const QByteArray &jpeg, int scaleDenominator, DecodedFixture &out)
 {
     if (setjmp(s.err.jump) != 0)
         return false;
@@ -133,7 +133,11 @@ bool RunDecode(DecodeState &s, const QByteArray &jpeg, DecodedFixture &out)
     const bool fourComponents
         = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = fourComponents ? JCS_CMYK : JCS_RGB;
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = unsigned(scaleDenominator);
     jpeg_start_decompress(&s.cinfo);
+    out.width = int(s.cinfo.output_width);
+    out.height = int(s.cinfo.output_height);
     out.outComponents = s.cinfo.output_components;
     const std::size_t stride = std::size_t(out.width) * std::size_t(out.outComponents);
     out.samples.assign(stride * std::size_t(out.height), 0);
@@ -210,12 +214,12 @@ std::vector<unsigned char> SolidSamples(
     return samples;
 }
 
-DecodedFixture DecodeFixture(const QByteArray &jpeg)
+DecodedFixture DecodeFixture(const QByteArray &jpeg, int scaleDenominator)
 {
     DecodedFixture out;
     auto state = std::make_unique<DecodeState>();
     state->cinfo.err = InstallFixtureError(state->err);
-    out.ok = RunDecode(*state, jpeg, out);
+    out.ok = RunDecode(*state, jpeg, scaleDenominator, out);
     if (!out.ok)
         out.error = QString::fromLatin1(state->err.message);
     return out;

@@ -54,7 +54,7 @@ struct DecodedFixture
 {
     bool ok = false;
     QString error;
-    int width = 0;
+    int width = 0; // of the decoded samples
     int height = 0;
     int components = 0; // in the file
     J_COLOR_SPACE colourSpace = JCS_UNKNOWN; // in the file
@@ -67,8 +67,8 @@ struct DecodedFixture
 };
 
 // Full-size decode with libjpeg's default settings: the reference the import is
-// measured against.
-DecodedFixture DecodeFixture(const QByteArray &jpeg);
+// measured against. A scale denominator of 2, 4 or 8 decodes reduced instead.
+DecodedFixture DecodeFixture(const QByteArray &jpeg, int scaleDenominator = 1);
 
 // Offset of the first marker FF code, or -1.
 qsizetype FindMarker(const QByteArray &jpeg, unsigned char code);
