@@ -1,0 +1,291 @@
+// The save command end to end: the scripted platform plays the user, a temporary
+// folder plays the disk.
+
+#include "codec/error.h"
+#include "document/lentar_xml.h"
+#include "output/preview_xslt.h"
+#include "output/save_command.h"
+#include "platform/scripted_platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QStringList kPreviewFiles { u"preview.lnr.jpg"_s, u"preview.lnr.xml"_s, u"preview.lnr.xsl"_s,
+    u"preview.lnr.html"_s };
+
+LentarDocument CompleteDocument()
+{
+    LentarDocument doc;
+    doc.title = u"Кот/Пёс?"_s;
+    doc.description = u"Наблюдения за домашними животными"_s;
+    doc.subject_slots = { 2, 0, 0, 0, 0 };
+    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leader_list = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
+    doc.InvoiceLeader = 0;
+    return doc;
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList Entries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+// A temporary folder holding the four preview files, and a folder to save into.
+struct Scene
+{
+    QTemporaryDir temp;
+    QTemporaryDir target;
+    ScriptedPlatform platform { temp.path() };
+
+    bool ready()
+    {
+        if (!temp.isValid() || !target.isValid())
+            return false;
+        for (const QString &name : kPreviewFiles) {
+            if (!WriteFile(temp.filePath(name), "preview"))
+                return false;
+        }
+        return true;
+    }
+    QString save(const QString &name) { return target.path() + u'/' + name; }
+};
+
+} // namespace
+
+class SaveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void incompleteLentarStopsBeforeTheDialog();
+    void cancelledDialogWritesNothing();
+    void proposedName_data();
+    void proposedName();
+    void dialogSettings();
+    void savedLentar_data();
+    void savedLentar();
+    void stylesheetFollowsTheLentarNotTheWorkingDirectory();
+    void failedSave_data();
+    void failedSave();
+};
+
+void SaveTest::incompleteLentarStopsBeforeTheDialog()
+{
+    Scene scene;
+    QVERIFY(scene.ready());
+    QVERIFY(!SaveLentar(LentarDocument {}, scene.platform));
+
+    QCOMPARE(scene.platform.messages.size(), 1);
+    const ScriptedPlatform::Message &message = scene.platform.messages.first();
+    QCOMPARE(message.text,
+        u"Для записи лентара в файл необходимо заполнить следующие поля:\n\n"
+        u" - Название работы\n"
+        u" - Описание работы\n"
+        u" - Не задан ни один раздел\n"
+        u" - Не указан ни один автор\n"
+        u" - Не указан ни один руководитель\n"
+        u"\nЛентар не сохранен."_s);
+    QCOMPARE(message.caption, u"Неполная информация"_s);
+    QCOMPARE(message.icon, MessageIcon::Warning);
+    QCOMPARE(message.buttons, MessageButtons::Ok);
+    QVERIFY(scene.platform.saveRequests.isEmpty());
+    for (const QString &name : kPreviewFiles)
+        QVERIFY2(QFile::exists(scene.temp.filePath(name)), qPrintable(name));
+}
+
+void SaveTest::cancelledDialogWritesNothing()
+{
+    Scene scene;
+    QVERIFY(scene.ready());
+    QVERIFY(!SaveLentar(CompleteDocument(), scene.platform));
+    QCOMPARE(scene.platform.saveRequests.size(), 1);
+    QVERIFY(scene.platform.messages.isEmpty());
+    QVERIFY(Entries(scene.target.path()).isEmpty());
+    QCOMPARE(Entries(scene.temp.path()).size(), kPreviewFiles.size());
+}
+
+void SaveTest::proposedName_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("slash and question mark") << u"Кот/Пёс?"_s << u"Кот-Пёс-"_s;
+    QTest::newRow("quotation marks") << u"\"Кот\""_s << u"''Кот''"_s;
+    QTest::newRow("guillemets and dots stay") << u"«Кот». Версия 2.0"_s << u"«Кот». Версия 2.0"_s;
+    QTest::newRow("outside Windows-1251") << u"Кот 中"_s << u"Кот -"_s;
+    QTest::newRow("blanks and controls trimmed") << u" \t Кот \r\n"_s << u"Кот"_s;
+    QTest::newRow("all nine") << u"a\"b/c\\d?e|f*g<h>i:j"_s << u"a''b-c-d-e-f-g-h-i-j"_s;
+    QTest::newRow("inner blanks stay") << u"Кот  и  Пёс"_s << u"Кот  и  Пёс"_s;
+}
+
+void SaveTest::proposedName()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(ProposedFileName(title), name);
+}
+
+void SaveTest::dialogSettings()
+{
+    Scene scene;
+    QVERIFY(scene.ready());
+    SaveLentar(CompleteDocument(), scene.platform);
+    QCOMPARE(scene.platform.saveRequests.size(), 1);
+    const SaveDialogSettings &settings = scene.platform.saveRequests.first();
+    QCOMPARE(settings.title, u"Сохранение файла лентара"_s);
+    QCOMPARE(settings.filterDescription, u"Лентар Фестиваля «Ванторела»"_s);
+    QCOMPARE(settings.filterPattern, u"*.lnr.xml"_s);
+    QCOMPARE(settings.defaultSuffix, u"lnr.xml"_s);
+    QCOMPARE(settings.initialFileName, u"Кот-Пёс-"_s);
+    QVERIFY(settings.confirmOverwrite);
+}
+
+void SaveTest::savedLentar_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("earlierFile");
+    QTest::newRow("proposed name") << u"Кот-Пёс-.lnr.xml"_s << false;
+    QTest::newRow("outside Windows-1251") << u"作品 №1.lnr.xml"_s << false;
+    QTest::newRow("replaces an earlier file") << u"Кот-Пёс-.lnr.xml"_s << true;
+}
+
+void SaveTest::savedLentar()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, earlierFile);
+    Scene scene;
+    QVERIFY(scene.ready());
+    const QString path = scene.save(fileName);
+    if (earlierFile)
+        QVERIFY(WriteFile(path, QByteArray(100000, 'x')));
+    scene.platform.saveFileAnswers.enqueue(path);
+    const LentarDocument doc = CompleteDocument();
+
+    QVERIFY(SaveLentar(doc, scene.platform));
+
+    const QByteArray saved = ReadFile(path);
+    QCOMPARE(saved, LentarFileBytes(SerializeLentar(BuildLentarXml(doc, scene.platform.now))));
+    QVERIFY(saved.startsWith("\xEF\xBB\xBF<?xml"));
+    QVERIFY(saved.contains(" stored=\"1294000000\" "));
+    QVERIFY(saved.endsWith("</vantorela>\r\n\r\n"));
+    QCOMPARE(ReadFile(scene.save(u"preview.lnr.xsl"_s)), PreviewStylesheetBytes());
+    QStringList expected { fileName, u"preview.lnr.xsl"_s };
+    expected.sort();
+    QCOMPARE(Entries(scene.target.path()), expected);
+
+    QCOMPARE(scene.platform.messages.size(), 1);
+    const ScriptedPlatform::Message &message = scene.platform.messages.first();
+    QCOMPARE(message.text, u"Лентар успешно сохранен как: "_s + path);
+    QCOMPARE(message.caption, u"Лентар сохранен"_s);
+    QCOMPARE(message.icon, MessageIcon::Information);
+    QCOMPARE(message.buttons, MessageButtons::Ok);
+
+    QVERIFY(Entries(scene.temp.path()).isEmpty());
+}
+
+void SaveTest::stylesheetFollowsTheLentarNotTheWorkingDirectory()
+{
+    Scene scene;
+    QVERIFY(scene.ready());
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
+
+    scene.platform.saveFileAnswers.enqueue(scene.save(u"a.lnr.xml"_s));
+    QVERIFY(SaveLentar(CompleteDocument(), scene.platform));
+    QVERIFY(QFile::exists(scene.save(u"preview.lnr.xsl"_s)));
+    QVERIFY(Entries(elsewhere.path()).isEmpty());
+}
+
+void SaveTest::failedSave_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("lentarWritten");
+    QTest::newRow("folder missing") << u"missing"_s << false;
+    QTest::newRow("read-only folder") << u"read-only"_s << false;
+    // The earlier file's name is as long as the file system allows, so the temporary
+    // file the lentar is written to first cannot be created: a failure root meets too.
+    QTest::newRow("no room for the temporary name") << u"long name"_s << false;
+    QTest::newRow("folder in the way of the lentar") << u"lentar blocked"_s << false;
+    QTest::newRow("folder in the way of the stylesheet") << u"stylesheet blocked"_s << true;
+}
+
+void SaveTest::failedSave()
+{
+    QFETCH(QString, failure);
+    QFETCH(bool, lentarWritten);
+    Scene scene;
+    QVERIFY(scene.ready());
+    QString path = scene.save(u"a.lnr.xml"_s);
+    const QByteArray earlier = "the earlier lentar";
+
+    if (failure == u"missing"_s) {
+        path = scene.save(u"no such folder/a.lnr.xml"_s);
+    } else if (failure == u"read-only"_s) {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(WriteFile(path, earlier));
+        QVERIFY(QFile::setPermissions(scene.target.path(), QFile::ReadOwner | QFile::ExeOwner));
+    } else if (failure == u"long name"_s) {
+        path = scene.save(QString(255 - 8, u'a') + u".lnr.xml"_s);
+        QVERIFY(WriteFile(path, earlier));
+    } else if (failure == u"lentar blocked"_s) {
+        QVERIFY(QDir(scene.target.path()).mkdir(u"a.lnr.xml"_s));
+    } else {
+        QVERIFY(WriteFile(path, earlier));
+        QVERIFY(QDir(scene.target.path()).mkdir(u"preview.lnr.xsl"_s));
+    }
+    const auto writable = qScopeGuard([&scene] {
+        QFile::setPermissions(
+            scene.target.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    scene.platform.saveFileAnswers.enqueue(path);
+    const LentarDocument doc = CompleteDocument();
+
+    QString error;
+    try {
+        SaveLentar(doc, scene.platform);
+    } catch (const LentarError &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    QVERIFY(!error.isEmpty());
+    QVERIFY(scene.platform.messages.isEmpty()); // the caller shows the error, not a success
+    QCOMPARE(Entries(scene.temp.path()).size(), kPreviewFiles.size());
+
+    if (failure == u"read-only"_s || failure == u"long name"_s)
+        QCOMPARE(ReadFile(path), earlier);
+    if (failure == u"lentar blocked"_s) {
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(!QFile::exists(scene.save(u"preview.lnr.xsl"_s)));
+    }
+    if (lentarWritten) {
+        QVERIFY(error.startsWith(u"Ошибка записи файла шаблона во временную папку"_s));
+        QCOMPARE(ReadFile(path),
+            LentarFileBytes(SerializeLentar(BuildLentarXml(doc, scene.platform.now))));
+    }
+}
+
+QTEST_GUILESS_MAIN(SaveTest)
+#include "save_test.moc"
