@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -37,7 +36,6 @@ class AddTest : public QObject
     Q_OBJECT
 
 private slots:
-    void dialogTexts();
     void keyFilter_data();
     void keyFilter();
     void editingKeysStillWork();
@@ -51,22 +49,6 @@ private slots:
     void askIdentifierStartsEmpty();
     void closeBoxGivesNothing();
 };
-
-void AddTest::dialogTexts()
-{
-    TForm1 dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Добавить"));
-    QCOMPARE(dialog.Button1->text(), QStringLiteral("Добавить"));
-    auto *label = dialog.findChild<QLabel *>();
-    QVERIFY(label);
-    QCOMPARE(label->text(), QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"));
-    QCOMPARE(dialog.AddID->objectName(), QStringLiteral("AddID"));
-    QVERIFY(!dialog.Button1->isEnabled());
-    QVERIFY(dialog.Button1->isDefault());
-    // Nine digits and two dashes fill the field exactly.
-    QTest::keyClicks(dialog.AddID, QStringLiteral("123-456-789-1"));
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("123-456-789"));
-}
 
 void AddTest::keyFilter_data()
 {
