@@ -86,6 +86,7 @@ TForm1::TForm1(QWidget *parent)
 std::optional<QString> TForm1::askIdentifier()
 {
     AddID->clear();
+    AddIDChange(); // clearing an empty field reports no change
     AddID->setFocus();
     if (exec() != QDialog::Accepted)
         return std::nullopt;
