@@ -29,8 +29,9 @@ void CollectError(void *context, const char *format, ...)
     va_start(args, format);
     const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    if (written > 0)
-        static_cast<std::string *>(context)->append(buffer);
+    auto &messages = *static_cast<std::string *>(context);
+    if (written > 0 && messages.size() < 4096)
+        messages.append(buffer);
 }
 
 // Nothing the preview renders may pull in another file: external entities and DTDs
@@ -50,6 +51,10 @@ public:
             return true;
         }();
         (void)initialised;
+        previousXmlHandler = xmlGenericError;
+        previousXmlContext = xmlGenericErrorContext;
+        previousXsltHandler = xsltGenericError;
+        previousXsltContext = xsltGenericErrorContext;
         xmlSetGenericErrorFunc(&messages, CollectError);
         xsltSetGenericErrorFunc(&messages, CollectError);
         previousLoader = xmlGetExternalEntityLoader();
@@ -58,16 +63,17 @@ public:
     ~LibxmlSession()
     {
         xmlSetExternalEntityLoader(previousLoader);
-        xsltSetGenericErrorFunc(nullptr, nullptr);
-        xmlSetGenericErrorFunc(nullptr, nullptr);
+        xsltSetGenericErrorFunc(previousXsltContext, previousXsltHandler);
+        xmlSetGenericErrorFunc(previousXmlContext, previousXmlHandler);
     }
     LibxmlSession(const LibxmlSession &) = delete;
     LibxmlSession &operator=(const LibxmlSession &) = delete;
 
     [[noreturn]] void fail(const char *what) const
     {
+        // The first complaint names the cause; the lines after it quote the input.
         QString message = QString::fromUtf8(what);
-        const QString details = QString::fromUtf8(messages).trimmed();
+        const QString details = QString::fromUtf8(messages).trimmed().section(u'\n', 0, 0);
         if (!details.isEmpty())
             message += QStringLiteral(": ") + details;
         throw LentarError(message.toStdString());
@@ -77,6 +83,10 @@ public:
 
 private:
     xmlExternalEntityLoader previousLoader = nullptr;
+    xmlGenericErrorFunc previousXmlHandler = nullptr;
+    void *previousXmlContext = nullptr;
+    xmlGenericErrorFunc previousXsltHandler = nullptr;
+    void *previousXsltContext = nullptr;
 };
 
 struct DocFree
