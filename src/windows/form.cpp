@@ -50,6 +50,14 @@ QLabel *label(QWidget *parent, const char *name, int left, int top, const char *
     return l;
 }
 
+// A label right before its field, so that a wider font pushes it left, not into the field.
+QLabel *labelBefore(QWidget *field, const char *name, const char *text)
+{
+    QLabel *l = label(field->parentWidget(), name, 0, 0, text);
+    l->move(field->x() - 5 - l->width(), field->y() + (field->height() - l->height()) / 2);
+    return l;
+}
+
 QGroupBox *group(QWidget *parent, const char *name, QRect geometry, const char *caption)
 {
     auto *g = make<QGroupBox>(parent, name, geometry);
@@ -161,17 +169,17 @@ void TLentar::buildWorkPage(QWidget *page)
     manual = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
 
     auto *contacts = group(page, "ContactsGroup", QRect(3, 352, 771, 82), "Контактная информация");
-    label(contacts, "IndexLabel", 26, 24, "Индекс:");
     public_post_index = lineEdit(
         contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::public_post_index);
-    label(contacts, "AddressLabel", 210, 24, "Адрес:");
+    labelBefore(public_post_index, "IndexLabel", "Индекс:");
     public_post_address = lineEdit(
         contacts, "public_post_address", QRect(251, 21, 510, 21), Limits::public_post_address);
-    label(contacts, "PhoneLabel", 19, 51, "Телефон:");
+    labelBefore(public_post_address, "AddressLabel", "Адрес:");
     public_phone = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::public_phone);
-    label(contacts, "EmailLabel", 330, 51, "Эл. почта:");
+    labelBefore(public_phone, "PhoneLabel", "Телефон:");
     public_email
         = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::public_email);
+    labelBefore(public_email, "EmailLabel", "Эл. почта:");
 
     auto *subject = group(page, "Subject", QRect(485, 194, 289, 152), "Раздел");
     label(subject, "Label5", 16, 16, "Работа отнесена к разделу(ам):");
