@@ -194,7 +194,7 @@ void TLentar::buildWorkPage(QWidget *page)
     showSubjects(subjectSlots_);
 
     auto *help = group(page, "Help", QRect(485, 3, 289, 185), "Помощь");
-    HelpMemo = helpPanel(help, "HelpMemo", QRect(7, 18, 275, 160), HelpText(kInitialTitleHelp));
+    HelpMemo = helpPanel(help, "HelpMemo", QRect(7, 18, 275, 160), HelpText(kTitleHelp));
 
     const QString contactsHelp = HelpText(kContactsHelp);
     helpFor_ = {

@@ -3,6 +3,7 @@
 #include "codec/participant_id.h"
 #include "platform/platform.h"
 #include "windows/add.h"
+#include "windows/help_texts.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -18,26 +19,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString kHelpText = QStringLiteral(
-    "Согласно положению, каждая работа может иметь до 10 авторов (учеников) и до 3 "
-    "руководителей (учителей). Все участники фестиваля \n"
-    "(и авторы, и руководители) должны были подать заявку на участие в фестивале 2010/2011 "
-    "учебного года и получить комплект документов, \n"
-    "в котором, в частности, указан индивидуальный идентификатор участника. На этой вкладке "
-    "требуется ввести именно эти идентификаторы.\n"
-    "\n"
-    "Добавление идентификатора производится нажатием кнопки «Добавить» и ввести Ваш "
-    "идентификатор. Далее необходимо ввести \n"
-    "свои данные в соответствующие поля ввода. После ввода руководителей работы необходимо "
-    "выбрать из выпадающего списка кому будет \n"
-    "отправлен счет за публикацию работы.\n"
-    "\n"
-    "Внимание: пожалуйста, будьте аккуратны. Не ошибайтесь при вводе идентификаторов и "
-    "персональных данных. При обработке \n"
-    "лентаров в оргкомитете будет проверяться соответствие идентификаторов и фамилий, имен "
-    "и отчеств. При обнаружении несовпадений, мы \n"
-    "будем связываться с авторами, что значительно увеличит время обработки материалов.");
 
 // Identifiers are nine digits; a text of any other shape cannot pass the check.
 bool isNineDigits(const std::string &text)
@@ -157,7 +138,7 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::Window));
     Memo1->setPalette(memoPalette);
-    Memo1->setPlainText(kHelpText);
+    Memo1->setPlainText(HelpText(kAuthorsHelp));
 
     // Both lists start empty, so both halves have room.
     for (Half *half : { &authors_, &leaders_ })

@@ -105,7 +105,10 @@ private slots:
                  "DelImg", "WorkImgSign" })
             QVERIFY2(!enabled(name), name);
         QCOMPARE(w.subj[0]->text(), QStringLiteral("[ Раздел не задан ]"));
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kInitialTitleHelp));
+        // The window starts with the title help; its lines broken for a narrower font
+        // flow together again.
+        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kTitleHelp));
+        QCOMPARE(HelpText(kInitialTitleHelp), HelpText(kTitleHelp));
         QVERIFY(!w.isWindowModified());
         QCOMPARE(w.document(), LentarDocument {});
 
@@ -118,6 +121,29 @@ private slots:
             for (int x = 130; x < 190 && !hasText; ++x)
                 hasText = frame.pixelColor(x, y) != QColor(Qt::white);
         QVERIFY(hasText);
+    }
+
+    void helpTextsKeepEveryCharacter()
+    {
+        // Only the line breaks after a trailing blank go; every character stays.
+        const auto joined = [](const auto &lines) {
+            QString all;
+            for (const char *line : lines)
+                all += QString::fromUtf8(line);
+            return all;
+        };
+        QString picture = HelpText(kPictureHelp);
+        QCOMPARE(picture.count(u'\n'), 9);
+        QCOMPARE(picture.remove(u'\n'), joined(kPictureHelp));
+        QVERIFY(HelpText(kPictureHelp)
+                    .startsWith(QStringLiteral(
+                        "Вы можете выбрать иллюстрацию, которая будет размещена на странице "
+                        "описания работы на сайте «Ванторела». \n\nПожалуйста,")));
+        QCOMPARE(HelpText(kCommentsHelp),
+            QStringLiteral("Здесь вы можете оставить записку сотруднику оргкомитета, который "
+                           "будет обрабатывать лентар вашей работы.\n\nЭта информация "
+                           "предназначена исключительно для внутреннего пользования и, "
+                           "разумеется, нигде не публикуется."));
     }
 
     void helpFollowsFocusAndClicks()
