@@ -234,7 +234,10 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         ThrowWriteError(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
+    // The explicit flush matters: Qt 6.4's commit() ignores a failure of the final
+    // flush of its buffer, and on a full disk would put an empty file in place of the
+    // earlier one and report success.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         ThrowWriteError(path, reason);
