@@ -4,6 +4,7 @@
 #include "codec/error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <jerror.h>
@@ -299,6 +300,11 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
 
 ScaledJpeg DecodeScaledJpegFile(const QString &path)
 {
+    // Opening a named pipe waits for a writer that may never come, and a device may
+    // never end: only a plain file can hold a picture.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw LentarError((kOpenFailed + QStringLiteral("это не обычный файл")).toStdString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw LentarError((kOpenFailed + file.errorString()).toStdString());

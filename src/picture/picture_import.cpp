@@ -39,7 +39,9 @@ void WritePictureFile(const QString &path, const QByteArray &jpeg)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         ThrowWriteError(file.errorString());
-    if (file.write(jpeg) != jpeg.size()) {
+    // Flushed before commit(): Qt 6.4's commit() ignores a failed final flush and would
+    // replace the earlier picture with an empty file on a full disk.
+    if (file.write(jpeg) != jpeg.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         ThrowWriteError(reason);
