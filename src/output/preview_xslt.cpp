@@ -25,12 +25,13 @@ void WritePreviewStylesheet(const QString &folder)
 
     // Written through a temporary file and renamed into place, so a failed write never
     // leaves a truncated stylesheet, and the failure is reported even when an older
-    // stylesheet is already there.
+    // stylesheet is already there. The buffer is flushed before commit(), which in Qt 6.4
+    // ignores a failed final flush and on a full disk left an empty file behind.
     QSaveFile file(folder + QString::fromUtf8(kStylesheetFileName));
     QString reason;
     if (!file.open(QIODevice::WriteOnly)) {
         reason = file.errorString();
-    } else if (file.write(bytes) != bytes.size()) {
+    } else if (file.write(bytes) != bytes.size() || !file.flush()) {
         reason = file.errorString();
         file.cancelWriting();
     } else if (!file.commit()) {
