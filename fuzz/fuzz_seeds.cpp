@@ -173,12 +173,14 @@ QList<FuzzSeed> PictureSeeds()
     bareCmyk.adobeMarker = false;
     FixtureOptions ycck;
     ycck.colour = FixtureColour::Ycck;
+    FixtureOptions coarse;
+    coarse.quality = 30;
     FixtureOptions progressiveArithmetic = progressive;
     progressiveArithmetic.arithmetic = true;
 
     QList<FuzzSeed> seeds {
         { u"baseline.jpg"_s, EncodeFixture(photo(40, 30), 40, 30) },
-        { u"reduced.jpg"_s, EncodeFixture(photo(330, 12), 330, 12, { .quality = 30 }) },
+        { u"reduced.jpg"_s, EncodeFixture(photo(330, 12), 330, 12, coarse) },
         { u"progressive.jpg"_s, EncodeFixture(photo(33, 17), 33, 17, progressive) },
         { u"arithmetic.jpg"_s, EncodeFixture(photo(20, 20), 20, 20, arithmetic) },
         { u"progressive-arithmetic.jpg"_s,

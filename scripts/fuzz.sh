@@ -31,7 +31,8 @@ cmake --build "$build" -j"$jobs" --target "${fuzzers[@]}" make_fuzz_seeds >/dev/
 root=$(cd "$build" && pwd)
 rm -rf "$root/fuzz-seeds"
 "$root/fuzz/make_fuzz_seeds" "$root/fuzz-seeds"
-mkdir -p "$root/fuzz-findings" "$root/fuzz-logs" "$root/fuzz-tmp"
+logs=${LENTAR_FUZZ_LOGS:-$root/fuzz-logs}
+mkdir -p "$root/fuzz-findings" "$logs" "$root/fuzz-tmp"
 
 # Symbolised reports, and a report rather than a silent exit for undefined behaviour.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
@@ -45,7 +46,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   inputs=("$corpus" "$root/fuzz-seeds/$t")
   [ -d "tests/reliability/fuzz_regressions/$t" ] && inputs+=("tests/reliability/fuzz_regressions/$t")
-  log="$root/fuzz-logs/$t.log"
+  log="$logs/$t.log"
   extra=()
   [ -f "fuzz/$t.dict" ] && extra+=(-dict="fuzz/$t.dict")
   # -timeout: one input taking this long counts as a hang. -rss_limit_mb: the import may
