@@ -4,12 +4,26 @@
 #include "document/lentar_xml.h"
 #include "output/page_render.h"
 #include "output/preview_xslt.h"
+#include "platform/working_file.h"
+
+#include <QDir>
 
 #include <exception>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The preview's files are working files in the temporary folder: replaced whole, but
+// not waited for on the disk.
+void WriteTemporary(const QString &path, const QByteArray &bytes)
+{
+    const QString reason = WriteWorkingFile(path, bytes);
+    if (!reason.isEmpty())
+        throw LentarError(
+            u"Не удалось записать файл «%1»: %2"_s.arg(QDir::toNativeSeparators(path), reason)
+                .toStdString());
+}
 
 void WritePreview(const LentarDocument &doc, Platform &platform)
 {
@@ -20,13 +34,13 @@ void WritePreview(const LentarDocument &doc, Platform &platform)
 
     // The document and the stylesheet stay beside each other, as beside a saved lentar,
     // so the pair still opens in a browser that applies the stylesheet itself.
-    WriteFileAtomically(temp + QString::fromUtf8(kPreviewDocumentName), document);
-    WritePreviewStylesheet(temp);
+    WriteTemporary(temp + QString::fromUtf8(kPreviewDocumentName), document);
+    WriteWorkingStylesheet(temp);
 
     // Browsers no longer apply a stylesheet to a local file reliably, so the page the
     // user sees is rendered here.
     const QString page = temp + QString::fromUtf8(kPreviewPageName);
-    WriteFileAtomically(page, RenderLentarPage(document, PreviewStylesheetBytes()));
+    WriteTemporary(page, RenderLentarPage(document, PreviewStylesheetBytes()));
 
     if (!platform.openInBrowser(page))
         ShowStandardError(platform, u"Не удалось открыть страницу предпросмотра в браузере"_s);

@@ -2,6 +2,7 @@
 
 #include "codec/base64.h"
 #include "codec/error.h"
+#include "platform/working_file.h"
 
 #include <QSaveFile>
 
@@ -18,6 +19,17 @@ QByteArray PreviewStylesheetBytes()
     bytes.truncate(n);
     return bytes;
 }
+
+namespace {
+
+[[noreturn]] void ThrowStylesheetError(const QString &reason)
+{
+    const QString message
+        = QStringLiteral("Ошибка записи файла шаблона во временную папку: ") + reason;
+    throw LentarError(message.toStdString());
+}
+
+} // namespace
 
 void WritePreviewStylesheet(const QString &folder)
 {
@@ -37,9 +49,14 @@ void WritePreviewStylesheet(const QString &folder)
     } else if (!file.commit()) {
         reason = file.errorString();
     }
-    if (reason.isNull())
-        return;
-    const QString message
-        = QStringLiteral("Ошибка записи файла шаблона во временную папку: ") + reason;
-    throw LentarError(message.toStdString());
+    if (!reason.isNull())
+        ThrowStylesheetError(reason);
+}
+
+void WriteWorkingStylesheet(const QString &tempFolder)
+{
+    const QString reason = WriteWorkingFile(
+        tempFolder + QString::fromUtf8(kStylesheetFileName), PreviewStylesheetBytes());
+    if (!reason.isEmpty())
+        ThrowStylesheetError(reason);
 }

@@ -19,3 +19,7 @@ QByteArray PreviewStylesheetBytes();
 // directory). Throws LentarError "Ошибка записи файла шаблона во временную папку"
 // with the system's reason when the file cannot be written.
 void WritePreviewStylesheet(const QString &folder);
+
+// The same for the preview in the temporary folder, where the stylesheet is a working
+// file (see WriteWorkingFile): replaced whole, but not waited for on the disk.
+void WriteWorkingStylesheet(const QString &tempFolder);

@@ -5,9 +5,9 @@
 #include "codec/base64.h"
 #include "codec/error.h"
 #include "platform/platform.h"
+#include "platform/working_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -35,19 +35,10 @@ QString PictureFilePath(const QString &tempFolder)
 
 void WritePictureFile(const QString &path, const QByteArray &jpeg)
 {
-    // QSaveFile replaces the earlier picture only once the new one is complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        ThrowWriteError(file.errorString());
-    // Flushed before commit(): Qt 6.4's commit() ignores a failed final flush and would
-    // replace the earlier picture with an empty file on a full disk.
-    if (file.write(jpeg) != jpeg.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    // A working copy: replaced whole, but not waited for on the disk.
+    const QString reason = WriteWorkingFile(path, jpeg);
+    if (!reason.isEmpty())
         ThrowWriteError(reason);
-    }
-    if (!file.commit())
-        ThrowWriteError(file.errorString());
 }
 
 // The lentar carries what is on disk, so the file is read back whole and must be
