@@ -2,19 +2,57 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time.
 #
 #   bash scripts/fuzz.sh [seconds per target] [target ...]
+#   bash scripts/fuzz.sh coverage
 #
 # Targets: base64 participant_id lentar_writer picture (all by default); 15 seconds
 # each by default. The corpus grows in $build/fuzz-corpus/<target> from run to run;
 # the seeds are made afresh by make_fuzz_seeds, and the inputs kept in
 # tests/reliability/fuzz_regressions/<target> are read too. A finding is written to
-# $build/fuzz-findings and fails the script.
+# $build/fuzz-findings and fails the script. "coverage" replays every corpus in a
+# build with source coverage and reports the lines and branches of the code each
+# fuzzer is aimed at that the corpus reaches.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+all_targets=(base64 participant_id lentar_writer picture)
+declare -A aimed_at=(
+  [base64]="src/codec/base64.cpp"
+  [participant_id]="src/codec/participant_id.cpp src/codec/text.cpp src/codec/md5.cpp"
+  [lentar_writer]="src/document/lentar_xml.cpp src/document/lentar_document.cpp src/codec/cp1251.cpp"
+  [picture]="src/picture/picture_import.cpp src/picture/jpeg_decode.cpp src/picture/jpeg_encode.cpp src/picture/jpeg_error.cpp"
+)
+
+if [ "${1:-}" = coverage ]; then
+  build=${LENTAR_FUZZ_BUILD_DIR:-build-fuzz}
+  cov="$build/coverage"
+  flags="-fprofile-instr-generate -fcoverage-mapping"
+  if [ ! -f "$cov/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$cov" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLENTAR_FUZZ=ON \
+      -DBUILD_TESTING=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+  fi
+  cmake --build "$cov" -j"${LENTAR_JOBS:-2}" \
+    --target base64_fuzzer participant_id_fuzzer lentar_writer_fuzzer picture_fuzzer >/dev/null
+  mkdir -p "$cov/profiles" "$cov/tmp"
+  for t in "${all_targets[@]}"; do
+    inputs=()
+    for d in "$build/fuzz-corpus/$t" "$build/fuzz-seeds/$t" "tests/reliability/fuzz_regressions/$t"; do
+      [ -d "$d" ] && inputs+=("$d")
+    done
+    TMPDIR="$PWD/$cov/tmp" LLVM_PROFILE_FILE="$cov/profiles/$t.profraw" \
+      "$cov/fuzz/${t}_fuzzer" -runs=0 "${inputs[@]}" >/dev/null 2>&1
+    llvm-profdata merge -sparse "$cov/profiles/$t.profraw" -o "$cov/profiles/$t.profdata"
+    echo "== $t"
+    # shellcheck disable=SC2086
+    llvm-cov report "$cov/fuzz/${t}_fuzzer" -instr-profile="$cov/profiles/$t.profdata" \
+      ${aimed_at[$t]} | sed -n '1p;3,$p'
+  done
+  exit 0
+fi
 
 seconds=${1:-15}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(base64 participant_id lentar_writer picture)
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 
 build=${LENTAR_FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${LENTAR_JOBS:-2}

@@ -159,6 +159,13 @@ void HostilePicturesTest::import_data()
         WithFrameSize(Photo(64, 64), 10000, 10000), "refused", kOpenFailed);
     bytes("progressive header claims 10000 x 10000",
         WithFrameSize(Photo(64, 64, progressive), 10000, 10000), "refused", kOpenFailed);
+    // Under the pixel limit, but its coefficients would need more memory than the
+    // decoder may take.
+    FixtureOptions progressiveFull = progressive;
+    progressiveFull.sampling = { { { 1, 1 }, { 1, 1 }, { 1, 1 }, { 1, 1 } } };
+    bytes("progressive header claims 8000 x 8000, no colour subsampling",
+        WithFrameSize(Photo(64, 64, progressiveFull), 8000, 8000), "refused",
+        u"Изображение слишком велико: 8000 x 8000 точек"_s);
     bytes(
         "header claims a width of 0", WithFrameSize(Photo(64, 64), 0, 64), "refused", kOpenFailed);
 

@@ -302,6 +302,7 @@ void WriteFaultsTest::save()
         message = QString::fromUtf8(error.what());
     }
 
+    qInfo().noquote() << "message:" << message;
     QVERIFY2(!saved, "the save reported success");
     QVERIFY2(!message.isEmpty(), "the save failed without an error");
     QVERIFY2(IsRussian(message), qPrintable(message));
@@ -369,6 +370,7 @@ void WriteFaultsTest::pictureImport()
     } catch (const LentarError &error) {
         message = QString::fromUtf8(error.what());
     }
+    qInfo().noquote() << "message:" << message;
     QVERIFY2(message.startsWith(u"Ошибка записи файла изображения работы во временную папку"_s),
         qPrintable(message));
     if (vanishes)
@@ -406,6 +408,7 @@ void WriteFaultsTest::preview()
     // content, so a preview that cannot be written is an error and opens nothing.
     QCOMPARE(platform.messages.size(), 1);
     const ScriptedPlatform::Message &shown = platform.messages.front();
+    qInfo().noquote() << "message:" << shown.text;
     QCOMPARE(shown.caption, QString::fromUtf8(kApplicationTitle));
     QCOMPARE(shown.icon, MessageIcon::Error);
     QVERIFY2(IsRussian(shown.text), qPrintable(shown.text));
