@@ -115,6 +115,8 @@ struct DecodeJob
     bool invertedCmyk;
     std::vector<JSAMPLE> row; // one source row as libjpeg delivers it
     std::vector<std::size_t> columns; // offset in row of the sample each output column takes
+    std::vector<JDIMENSION> keptRows; // the source row each output row takes
+    std::vector<JDIMENSION> keptColumns; // the source column each output column takes
     std::array<SparseComponent, MAX_COMPONENTS> sparse;
     RgbImage image;
 
@@ -291,8 +293,7 @@ std::vector<unsigned char> NeededBlocks(
 }
 
 // Call after jpeg_start_decompress, which fills the table of transforms.
-void InstallSparseIdct(DecodeJob &job, const std::vector<JDIMENSION> &keptRows,
-    const std::vector<JDIMENSION> &keptColumns)
+void InstallSparseIdct(DecodeJob &job)
 {
     jpeg_decompress_struct &cinfo = job.cinfo;
     for (int ci = 0; ci < cinfo.num_components; ++ci) {
@@ -302,9 +303,9 @@ void InstallSparseIdct(DecodeJob &job, const std::vector<JDIMENSION> &keptRows,
     for (int ci = 0; ci < cinfo.num_components; ++ci) {
         const jpeg_component_info &component = cinfo.comp_info[ci];
         SparseComponent &sparse = job.sparse[ci];
-        sparse.neededRows = NeededBlocks(
-            keptRows, component.v_samp_factor, cinfo.max_v_samp_factor, component.height_in_blocks);
-        sparse.neededColumns = NeededBlocks(keptColumns, component.h_samp_factor,
+        sparse.neededRows = NeededBlocks(job.keptRows, component.v_samp_factor,
+            cinfo.max_v_samp_factor, component.height_in_blocks);
+        sparse.neededColumns = NeededBlocks(job.keptColumns, component.h_samp_factor,
             cinfo.max_h_samp_factor, component.width_in_blocks);
         sparse.transform = cinfo.idct->inverse_DCT[ci];
         cinfo.idct->inverse_DCT[ci] = SparseInverseDct;
@@ -323,21 +324,21 @@ void ReadScaledRows(DecodeJob &job)
     job.image.height = size.height;
     job.image.rgb.assign(std::size_t(size.width) * std::size_t(size.height) * 3, 0);
     job.row.assign(std::size_t(sourceWidth) * components, 0);
-    std::vector<JDIMENSION> keptColumns(std::size_t(size.width));
-    std::vector<JDIMENSION> keptRows(std::size_t(size.height));
-    for (int x = 0; x < size.width; ++x)
-        keptColumns[x] = NearestSource(x, sourceWidth, size.width);
-    for (int y = 0; y < size.height; ++y)
-        keptRows[y] = NearestSource(y, sourceHeight, size.height);
+    job.keptColumns.resize(std::size_t(size.width));
+    job.keptRows.resize(std::size_t(size.height));
     job.columns.resize(std::size_t(size.width));
-    for (int x = 0; x < size.width; ++x)
-        job.columns[x] = keptColumns[x] * components;
-    InstallSparseIdct(job, keptRows, keptColumns);
+    for (int x = 0; x < size.width; ++x) {
+        job.keptColumns[x] = NearestSource(x, sourceWidth, size.width);
+        job.columns[x] = job.keptColumns[x] * components;
+    }
+    for (int y = 0; y < size.height; ++y)
+        job.keptRows[y] = NearestSource(y, sourceHeight, size.height);
+    InstallSparseIdct(job);
 
     bool haveRow = false;
     JDIMENSION current = 0;
     for (int y = 0; y < size.height; ++y) {
-        const JDIMENSION wanted = keptRows[y];
+        const JDIMENSION wanted = job.keptRows[y];
         if (!haveRow || wanted != current) {
             AdvanceTo(job, wanted);
             ReadRow(job, job.row.data());
