@@ -352,6 +352,7 @@ void WriteFaultsTest::pictureImport()
 
     Place place(NeedsOwnDisk(fault));
     QVERIFY(place.valid());
+    QCOMPARE(place.mounted(), NeedsOwnDisk(fault));
     const QString first = scratch.path() + u"/first.jpg"_s;
     const QString second = scratch.path() + u"/second.jpg"_s;
     QVERIFY(WriteFileBytes(first, EncodeFixture(PhotoSamples(64, 48, 1), 64, 48)));
@@ -393,6 +394,7 @@ void WriteFaultsTest::preview()
 
     Place place(NeedsOwnDisk(fault));
     QVERIFY(place.valid());
+    QCOMPARE(place.mounted(), NeedsOwnDisk(fault));
     ScriptedPlatform platform(place.path());
     LentarDocument doc = CompleteLentar();
     PreviewLentar(doc, platform);
