@@ -23,6 +23,10 @@ declare -A aimed_at=(
 )
 
 if [ "${1:-}" = coverage ]; then
+  if ! command -v llvm-cov >/dev/null || ! command -v llvm-profdata >/dev/null; then
+    echo "Для отчёта о покрытии нужны llvm-cov и llvm-profdata (пакет llvm)." >&2
+    exit 1
+  fi
   build=${LENTAR_FUZZ_BUILD_DIR:-build-fuzz}
   cov="$build/coverage"
   flags="-fprofile-instr-generate -fcoverage-mapping"
