@@ -11,6 +11,7 @@ packages=(
 )
 if [ "${LENTAR_WITH_TEST_TOOLS:-0}" = 1 ]; then
   packages+=(chromium clang libclang-rt-14-dev imagemagick)
+  packages+=(libbenchmark-dev python3)
 fi
 
 missing=()
