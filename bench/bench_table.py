@@ -60,16 +60,7 @@ def row(what, figure, reference, ratio, goal, met):
     return f"| {what} | {figure} | {reference} | {ratio:.2f} | {goal} | {mark} |"
 
 
-def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: bench_table.py results.json")
-    _, raw = load(sys.argv[1])
-    r = Results(raw)
-    lines = [
-        "| Measured | Figure | Reference (same run) | Ratio | Goal | Met |",
-        "|---|---|---|---|---|---|",
-    ]
-
+def picture_rows(r, lines):
     for size in SIZES:
         for kind in KINDS:
             case = f"import/{size}_{kind}"
@@ -85,6 +76,8 @@ def main():
                              f"full decode {fmt_ms(full)} (the import's own decode: {fmt_ms(own)})",
                              imp / full, "< 1", imp < full))
 
+
+def memory_rows(r, lines):
     for size in SIZES:
         for kind in KINDS:
             case = f"memory/{size}_{kind}"
@@ -101,6 +94,8 @@ def main():
                 lines.append(row(label, fmt_mib(imp), f"⅛-scale decode {fmt_mib(eighth)} {naive}",
                                  imp / eighth, "report", None))
 
+
+def output_rows(r, lines):
     save = r.time("save/full_lentar/save")
     save_floor = r.time("save/full_lentar/write_floor")
     lines.append(row("Save of a full lentar, path chosen to confirmation", fmt_ms(save),
@@ -117,6 +112,8 @@ def main():
                      f"(libxslt rendering alone: {fmt_ms(render)})",
                      preview / preview_floor, "under 20 ms", preview < 20))
 
+
+def startup_rows(r, lines):
     ours, ref = r.time("startup/lentar"), r.time("startup/reference")
     lines.append(row("Start-up to the shown main window and back, offscreen", fmt_ms(ours),
                      f"minimal Qt Widgets program {fmt_ms(ref)}", ours / ref, "≤ 1.5",
@@ -127,6 +124,8 @@ def main():
                      f"minimal Qt Widgets program {fmt_mib(ref)}", ours / ref, "≤ 1.3",
                      ours / ref <= 1.3))
 
+
+def codec_rows(r, lines):
     megabyte = 1.0  # MiB encoded or hashed per iteration
     for name, ours_label, qt_label in (("md5", "`Md5HexDigest`", "`QCryptographicHash` (MD5)"),
                                        ("base64", "`Base64Encode`", "`QByteArray::toBase64`")):
@@ -135,6 +134,24 @@ def main():
         lines.append(row(f"{ours_label} throughput on 1 MiB", f"{o:.0f} MiB/s",
                          f"{qt_label} {q:.0f} MiB/s", o / q, "≥ 0.8", o / q >= 0.8))
 
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: bench_table.py results.json")
+    _, raw = load(sys.argv[1])
+    r = Results(raw)
+    lines = [
+        "| Measured | Figure | Reference (same run) | Ratio | Goal | Met |",
+        "|---|---|---|---|---|---|",
+    ]
+    # A run limited by --benchmark_filter lacks some groups; their rows are left out.
+    for rows in (picture_rows, memory_rows, output_rows, startup_rows, codec_rows):
+        part = []
+        try:
+            rows(r, part)
+        except KeyError:
+            continue
+        lines += part
     print("\n".join(lines))
 
 

@@ -3,15 +3,16 @@
 # figure next to a reference measured in the same run, the ratio and the goal.
 # Arguments go to lentar_bench (Google Benchmark), e.g. --benchmark_filter=startup.
 # LENTAR_BENCH_REPETITIONS sets how often each benchmark is repeated (default 7).
+# Only the machine line and the table go to stdout; the rest goes to stderr.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-LENTAR_WITH_TEST_TOOLS=1 bash scripts/install-deps.sh
+LENTAR_WITH_TEST_TOOLS=1 bash scripts/install-deps.sh >&2
 
 build=${LENTAR_BUILD_DIR:-build-bench}
 repetitions=${LENTAR_BENCH_REPETITIONS:-7}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLENTAR_WERROR=ON -DLENTAR_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target lentar_bench >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLENTAR_WERROR=ON -DLENTAR_BENCH=ON >&2
+cmake --build "$build" -j"$(nproc)" --target lentar_bench >&2
 
 results="$build/bench/results.json"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
