@@ -54,17 +54,18 @@ bool SaveLentar(const LentarDocument &doc, Platform &platform)
         return false;
     const QString &path = *chosen;
 
-    // Both writes replace their files atomically and throw on failure, so there is
-    // nothing left to poll for afterwards: reaching the message means the lentar is on
-    // disk.
-    WriteLentarFile(SerializeLentar(BuildLentarXml(doc, platform.currentTime())), path);
-
-    // The lentar names its stylesheet by a relative reference, so it goes into the
-    // lentar's own folder, named explicitly rather than through the working directory.
+    // The stylesheet goes first: it is the same for every lentar, so writing it can
+    // harm nothing, and when it fails the earlier lentar of that name is still intact.
+    // It goes into the lentar's own folder, named explicitly rather than through the
+    // working directory, because the lentar names it by a relative reference.
     QString folder = QFileInfo(path).path();
     if (!folder.endsWith(u'/'))
         folder += u'/';
     WritePreviewStylesheet(folder);
+
+    // The lentar replaces its file atomically and throws on failure, so there is
+    // nothing left to poll for afterwards: reaching the message means it is on disk.
+    WriteLentarFile(SerializeLentar(BuildLentarXml(doc, platform.currentTime())), path);
 
     platform.showMessage(u"Лентар успешно сохранен как: "_s + QDir::toNativeSeparators(path),
         u"Лентар сохранен"_s, MessageIcon::Information, MessageButtons::Ok);
