@@ -3,7 +3,7 @@
 // The properties the fuzzers hold the program to, one function per kind of outside
 // input. Each returns an empty text when the input was handled soundly, and otherwise
 // a description of what went wrong; the fuzzers abort on it, and the regression test
-// runs the same checks over the seed corpora and every input a fuzzer ever caught.
+// runs the same checks over our seed corpora and every input a fuzzer ever caught.
 
 #include <QString>
 

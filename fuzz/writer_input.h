@@ -1,7 +1,7 @@
 #pragma once
 
 // The byte form in which the writer's fuzzer receives a lentar record, so that any
-// bytes make a record and every record can be written as bytes for the seed corpus.
+// bytes make a record and every record can be written as bytes for a seed corpus.
 //
 // A header of 21 bytes: the number of authors (modulo 11) and of leaders (modulo 4),
 // the invoice leader (a signed byte), five subject slots (signed bytes), a flags byte
