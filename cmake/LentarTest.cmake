@@ -3,7 +3,7 @@
 function(lentar_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE Qt6::Test lentar_test_support ${ARG_LIBS})
   set(tmp "${CMAKE_BINARY_DIR}/test-tmp/${name}")
   file(MAKE_DIRECTORY "${tmp}")
   add_test(NAME ${name} COMMAND ${name})

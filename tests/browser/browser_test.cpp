@@ -6,6 +6,7 @@
 #include "output/preview_command.h"
 #include "picture/picture_import.h"
 #include "platform/scripted_platform.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QImage>
@@ -16,11 +17,6 @@
 #include <QTest>
 
 namespace {
-
-QString validId(const std::string &body)
-{
-    return QString::fromStdString(FormatParticipantId(body + ComputeIdCheckDigits(body)));
-}
 
 QStringList chromiumFlags(const QString &profile)
 {
@@ -59,8 +55,8 @@ private slots:
         doc.title = QStringLiteral("Сборник стихотворений «Весна»");
         doc.description = QStringLiteral("Стихи о весне,\r\nнаписанные в 7 классе.");
         doc.subject_slots = { 7, 19, 0, 0, 0 };
-        doc.author_list = { { validId("2000001"), "Иванова", "Анна", "Петровна" } };
-        doc.leader_list = { { validId("3000001"), "Смирнова", "Ольга", "Ивановна" } };
+        doc.author_list = { { ValidParticipantId("2000001"), "Иванова", "Анна", "Петровна" } };
+        doc.leader_list = { { ValidParticipantId("3000001"), "Смирнова", "Ольга", "Ивановна" } };
         doc.InvoiceLeader = 0;
         doc.public_email = QStringLiteral("school@example.org");
         doc.picture = { true, picture.base64, picture.image.width, picture.image.height,

@@ -6,6 +6,7 @@
 #include "document/subject_catalogue.h"
 #include "output/page_render.h"
 #include "output/preview_xslt.h"
+#include "test_files.h"
 
 #include "xhtml_page.h"
 
@@ -45,12 +46,6 @@ LentarDocument WithSubjects(std::initializer_list<int> ids)
 QString SubjectLink(int id)
 {
     return QString::fromLatin1(kSite) + u"/subjects/"_s + QString::number(id) + u'/';
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The rendered page, or an empty array when the renderer refused the input.

@@ -5,6 +5,7 @@
 #include "output/preview_command.h"
 #include "output/preview_xslt.h"
 #include "platform/scripted_platform.h"
+#include "test_files.h"
 
 #include "xhtml_page.h"
 
@@ -16,20 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList Entries(const QString &folder)
-{
-    QStringList names
-        = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    names.sort();
-    return names;
-}
 
 const QStringList kWritten { u"preview.lnr.html"_s, u"preview.lnr.xml"_s, u"preview.lnr.xsl"_s };
 

@@ -6,6 +6,7 @@
 #include "output/preview_xslt.h"
 #include "output/save_command.h"
 #include "platform/scripted_platform.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,24 +32,6 @@ LentarDocument CompleteDocument()
     doc.leader_list = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
     doc.InvoiceLeader = 0;
     return doc;
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 // A temporary folder holding the four preview files, and a folder to save into.

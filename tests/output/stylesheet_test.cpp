@@ -3,6 +3,7 @@
 
 #include "codec/error.h"
 #include "output/preview_xslt.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,14 +25,6 @@ namespace {
 
 constexpr char kXsltNamespace[] = "http://www.w3.org/1999/XSL/Transform";
 const QString kWriteError = u"Ошибка записи файла шаблона во временную папку"_s;
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 QString Attribute(xmlNodePtr node, const char *name)
 {

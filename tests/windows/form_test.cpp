@@ -1,5 +1,6 @@
 #include "codec/participant_id.h"
 #include "platform/scripted_platform.h"
+#include "test_files.h"
 #include "windows/add.h"
 #include "windows/form.h"
 #include "windows/help_texts.h"
@@ -34,11 +35,6 @@ template<typename Dialog, typename Action> void whenModal(Action action)
     });
 }
 
-QString validId(const std::string &body)
-{
-    return QString::fromStdString(FormatParticipantId(body + ComputeIdCheckDigits(body)));
-}
-
 LentarDocument completeDocument()
 {
     LentarDocument doc;
@@ -46,9 +42,9 @@ LentarDocument completeDocument()
     doc.description = QStringLiteral("Первая строка\r\nВторая строка");
     doc.manual = QStringLiteral("Открыть index.html");
     doc.subject_slots = { 2, 19, 24, 0, 0 };
-    doc.author_list = { { validId("1234567"), "Иванов", "Иван", "Иванович" } };
-    doc.leader_list = { { validId("7654321"), "Петрова", "Мария", "Сергеевна" },
-        { validId("5555555"), "Сидоров", "Пётр", "Ильич" } };
+    doc.author_list = { { ValidParticipantId("1234567"), "Иванов", "Иван", "Иванович" } };
+    doc.leader_list = { { ValidParticipantId("7654321"), "Петрова", "Мария", "Сергеевна" },
+        { ValidParticipantId("5555555"), "Сидоров", "Пётр", "Ильич" } };
     doc.InvoiceLeader = 1;
     doc.public_email = QStringLiteral("school@example.org");
     doc.Notes = QStringLiteral("Спасибо");
