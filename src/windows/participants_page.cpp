@@ -27,6 +27,15 @@ bool isNineDigits(const std::string &text)
         && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The highlighted row, -1 when nothing is highlighted. A Ctrl+click takes the
+// highlight off the current row without moving it, so the current row alone does
+// not say who is chosen.
+int selectedRow(const QListWidget &list)
+{
+    const QList<QListWidgetItem *> selected = list.selectedItems();
+    return selected.isEmpty() ? -1 : list.row(selected.first());
+}
+
 int findItem(const QListWidget &list, const QString &text)
 {
     for (int i = 0; i < list.count(); ++i) {
@@ -91,8 +100,8 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
             { "Author_idLabel", "Last_nameLabel", "NameLabel", "AuthorPatronymicLabel" } });
     connect(authors_.add, &QPushButton::clicked, this, &ParticipantsPage::AuthorAddClick);
     connect(authors_.del, &QPushButton::clicked, this, &ParticipantsPage::AuthorDeleteClick);
-    connect(
-        authors_.list, &QListWidget::currentRowChanged, this, &ParticipantsPage::AuthorSelectClick);
+    connect(authors_.list, &QListWidget::itemSelectionChanged, this,
+        &ParticipantsPage::AuthorSelectClick);
     connect(
         authors_.edits[0], &QLineEdit::textChanged, this, &ParticipantsPage::AuthorsLastnameChange);
     connect(authors_.edits[1], &QLineEdit::textChanged, this, &ParticipantsPage::AuthorsNameChange);
@@ -105,7 +114,7 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
             { "TeacherLabel", "tsurnameLabel", "tnameLabel", "PatronymicLabel" } });
     connect(leaders_.add, &QPushButton::clicked, this, &ParticipantsPage::TeacherAddClick);
     connect(leaders_.del, &QPushButton::clicked, this, &ParticipantsPage::TeacherDeleteClick);
-    connect(leaders_.list, &QListWidget::currentRowChanged, this,
+    connect(leaders_.list, &QListWidget::itemSelectionChanged, this,
         &ParticipantsPage::TeacherSelectClick);
     connect(leaders_.edits[0], &QLineEdit::textChanged, this,
         &ParticipantsPage::TeachersLastnameChange);
@@ -357,9 +366,16 @@ void ParticipantsPage::addClick(Half &half)
 
 void ParticipantsPage::selectClick(Half &half)
 {
-    const int row = half.list->currentRow();
-    if (row < 0 || row >= half.records.size())
+    const int row = selectedRow(*half.list);
+    if (row < 0 || row >= half.records.size()) {
+        // Nobody is chosen: the edits show no one and take no typing, and there is
+        // no one to delete.
+        half.del->setEnabled(false);
+        setEditsEditable(half, false);
+        for (QLineEdit *edit : half.edits)
+            edit->clear();
         return;
+    }
     half.del->setEnabled(true);
     // Copies first: setting an edit's text stores it back into the record.
     const Participant selected = half.records[row];
@@ -371,7 +387,7 @@ void ParticipantsPage::selectClick(Half &half)
 
 void ParticipantsPage::deleteClick(Half &half)
 {
-    const int k = half.list->currentRow();
+    const int k = selectedRow(*half.list);
     if (k < 0 || k >= half.records.size())
         return;
     if (platform_.showMessage(
@@ -426,7 +442,7 @@ void ParticipantsPage::deleteClick(Half &half)
 // nobody and is stored nowhere.
 void ParticipantsPage::nameChange(Half &half, int field)
 {
-    const int row = half.list->currentRow();
+    const int row = selectedRow(*half.list);
     if (row < 0 || row >= half.records.size())
         return;
     Participant &record = half.records[row];

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 namespace {
 
 // A nine-digit identifier with correct check digits; seed picks the body.
@@ -167,10 +169,13 @@ private slots:
     void deletingTheLastParticipant();
     void answeringNoKeepsEverything();
     void namesGoToTheSelectedParticipant();
+    void nothingHighlightedMeansNoOneIsEdited_data();
+    void nothingHighlightedMeansNoOneIsEdited();
     void namesReducedToCp1251_data();
     void namesReducedToCp1251();
     void newParticipantStartsWithoutNames();
     void changedSignal();
+    void identifierDialogForgetsEarlierText();
     void setParticipants();
     void controlsFitTheirGroups();
 };
@@ -490,6 +495,65 @@ void ParticipantsPageTest::namesGoToTheSelectedParticipant()
     QCOMPARE(empty.page.authors().first().surname, QString());
 }
 
+void ParticipantsPageTest::nothingHighlightedMeansNoOneIsEdited_data()
+{
+    addHalfColumn();
+    QTest::newRow("authors") << false;
+    QTest::newRow("leaders") << true;
+}
+
+// A Ctrl+click on the highlighted participant takes the highlight away; the edits
+// and Delete must then not reach the participant who is no longer shown as chosen.
+void ParticipantsPageTest::nothingHighlightedMeansNoOneIsEdited()
+{
+    QFETCH(bool, leaders);
+    Page p;
+    p.addSeeds(leaders, { 0, 1 });
+    QListWidget *list = p.list(leaders);
+    const auto clickItem = [list](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+            list->visualItemRect(list->item(row)).center());
+    };
+    const std::array<QLineEdit *, 3> edits = p.edits(leaders);
+    QTest::keyClicks(edits[0], QStringLiteral("Petrov"));
+    const QList<Participant> before = p.records(leaders);
+    QCOMPARE(before[1].surname, QStringLiteral("Petrov"));
+
+    clickItem(1, Qt::ControlModifier);
+    QVERIFY(list->selectedItems().isEmpty());
+    for (QLineEdit *edit : edits)
+        QTest::keyClicks(edit, QStringLiteral("Nobody"));
+    QCOMPARE(p.records(leaders), before);
+
+    QVERIFY(!p.deleteButton(leaders)->isEnabled());
+    p.platform.messageAnswers.enqueue(MessageAnswer::Yes);
+    QTest::mouseClick(p.deleteButton(leaders), Qt::LeftButton);
+    QVERIFY(p.platform.messages.isEmpty());
+    QCOMPARE(p.records(leaders), before);
+    QCOMPARE(list->count(), 2);
+    if (leaders) {
+        QCOMPARE(p.leaderId()->count(), 2);
+        QCOMPARE(p.page.invoiceLeader(), 0);
+    }
+
+    // Clicking the same participant again (the current row does not change) brings
+    // back their names, the edits and Delete.
+    clickItem(1, Qt::NoModifier);
+    QCOMPARE(edits[0]->text(), QStringLiteral("Petrov"));
+    QTest::keyClicks(edits[1], QStringLiteral("Petr"));
+    QCOMPARE(p.records(leaders)[1].name, QStringLiteral("Petr"));
+    QCOMPARE(p.records(leaders)[0], before[0]);
+    p.platform.messageAnswers.enqueue(MessageAnswer::Yes);
+    QTest::mouseClick(p.deleteButton(leaders), Qt::LeftButton);
+    QCOMPARE(p.ids(leaders), QStringList { displayedId(0) });
+
+    // With the remaining participant un-highlighted, what is shown belongs to no one.
+    clickItem(0, Qt::ControlModifier);
+    QVERIFY(list->selectedItems().isEmpty());
+    QTest::keyClicks(edits[2], QStringLiteral("Ivanovich"));
+    QCOMPARE(p.records(leaders)[0].patronymic, QString());
+}
+
 void ParticipantsPageTest::namesReducedToCp1251_data()
 {
     QTest::addColumn<QString>("typed");
@@ -559,6 +623,45 @@ void ParticipantsPageTest::changedSignal()
     QCOMPARE(changed.count(), before);
     QCOMPARE(p.page.authors(), authors);
     QCOMPARE(p.page.leaders().size(), 1);
+}
+
+// Each showing of the identifier dialog starts afresh: its undo cannot bring back
+// what was typed in an earlier showing, accepted or abandoned.
+void ParticipantsPageTest::identifierDialogForgetsEarlierText()
+{
+    Page p;
+    QLineEdit *field = p.dialog.AddID;
+    const auto showing = [&](const std::function<void()> &inDialog) {
+        bool shown = false;
+        QTimer::singleShot(0, &p.dialog, [&] {
+            shown = true;
+            inDialog();
+            if (p.dialog.isVisible())
+                p.dialog.close();
+        });
+        QTest::mouseClick(p.addButton(false), Qt::LeftButton);
+        QVERIFY(shown);
+    };
+
+    p.add(false, normalizedId(0));
+    showing([&] {
+        QCOMPARE(field->text(), QString());
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(field->text(), QString());
+        QVERIFY(!p.dialog.Button1->isEnabled());
+        QTest::keyClicks(field, QStringLiteral("987"));
+    });
+    showing([&] {
+        QVERIFY(!field->isUndoAvailable());
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(field->text(), QString());
+        // Undo still works for what is typed in this showing.
+        QTest::keyClicks(field, QStringLiteral("12"));
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(field->text(), QString());
+    });
+    QCOMPARE(p.ids(false), QStringList { displayedId(0) });
+    QVERIFY(p.platform.messages.isEmpty());
 }
 
 void ParticipantsPageTest::setParticipants()
