@@ -2,10 +2,17 @@
 
 #include "codec/participant_id.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QValidator>
 
@@ -21,9 +28,21 @@ bool isIdCharacter(QChar c)
     return (c >= u'0' && c <= u'9') || c == u' ' || c == u'-' || c == u'.';
 }
 
-// Text that enters the field other than by typing (pasted from the context menu or
-// with the middle button, dropped) is cut down to the characters the keys let
-// through, so the field never holds anything the key filter would have refused.
+QString keepIdCharacters(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (QChar c : text) {
+        if (isIdCharacter(c))
+            kept += c;
+    }
+    return kept;
+}
+
+// Text that reaches the field without passing the key filter or the paste below
+// (committed by an input method, for instance) is cut down to the characters the
+// keys let through, so the field never holds anything the key filter would have
+// refused.
 class IdCharacterFilter : public QValidator
 {
 public:
@@ -31,17 +50,12 @@ public:
 
     State validate(QString &input, int &pos) const override
     {
-        QString kept;
-        kept.reserve(input.size());
         int keptPos = 0;
-        for (qsizetype i = 0; i < input.size(); ++i) {
-            if (!isIdCharacter(input[i]))
-                continue;
-            kept += input[i];
-            if (i < pos)
+        for (qsizetype i = 0; i < pos && i < input.size(); ++i) {
+            if (isIdCharacter(input[i]))
                 ++keptPos;
         }
-        input = kept;
+        input = keepIdCharacters(input);
         pos = keptPos;
         return Acceptable;
     }
@@ -93,6 +107,14 @@ std::optional<QString> TForm1::askIdentifier()
     return AddID->text();
 }
 
+// Each showing starts a fresh edit: the field's undo must not bring back what was
+// typed the last time the dialog was open.
+void TForm1::showEvent(QShowEvent *event)
+{
+    AddID->setText(AddID->text()); // setting the text drops the undo history
+    QDialog::showEvent(event);
+}
+
 bool TForm1::AddIDKeyPress(const QKeyEvent &event)
 {
     switch (event.key()) {
@@ -111,14 +133,85 @@ bool TForm1::AddIDKeyPress(const QKeyEvent &event)
     const QString text = event.text();
     if (text.isEmpty())
         return true; // cursor movement and the like
-    return std::all_of(text.begin(), text.end(), isIdCharacter);
+    if (std::all_of(text.begin(), text.end(), isIdCharacter))
+        return true;
+    // Shortcuts (copy, cut, select all, undo, ...): the field never types a
+    // character for Ctrl or Ctrl+Shift, whatever text the keyboard attaches, nor
+    // for a command key that carries only control characters. Ctrl+Alt is AltGr
+    // on some keyboards, which types symbols, so it is judged by its text above.
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
+        return true;
+    const bool commandKey
+        = (modifiers & (Qt::ControlModifier | Qt::MetaModifier)) && !(modifiers & Qt::AltModifier);
+    return commandKey
+        && std::none_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+}
+
+// Pasted or dropped text keeps only what could have been typed, without the blanks
+// that are left at its ends (a label such as "ID: " leaves one); only then does the
+// field's length limit cut it. One undo step takes it back.
+void TForm1::insertFiltered(const QString &text)
+{
+    const QString kept = keepIdCharacters(text).trimmed();
+    if (!kept.isEmpty())
+        AddID->insert(kept);
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == AddID && event->type() == QEvent::KeyPress
-        && !AddIDKeyPress(*static_cast<QKeyEvent *>(event))) {
+    if (watched != AddID)
+        return QDialog::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Paste)) {
+            insertFiltered(QGuiApplication::clipboard()->text());
+            return true;
+        }
+        if (!AddIDKeyPress(*key))
+            return true;
+        break;
+    }
+    case QEvent::ContextMenu: {
+        // The usual menu, with its Paste going through the same filter.
+        QMenu *menu = AddID->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        const QString pasteText = QLineEdit::tr("&Paste");
+        for (QAction *action : menu->actions()) {
+            if (!action->text().startsWith(pasteText))
+                continue;
+            disconnect(action, &QAction::triggered, nullptr, nullptr);
+            connect(action, &QAction::triggered, this,
+                [this] { insertFiltered(QGuiApplication::clipboard()->text()); });
+        }
+        menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        // The middle button pastes the primary selection where it is supported.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (mouse->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+            AddID->deselect();
+            insertFiltered(clipboard->text(QClipboard::Selection));
+            return true;
+        }
+        break;
+    }
+    case QEvent::Drop: {
+        // Text dragged in from elsewhere; a move inside the field is left to it.
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (drop->source() == AddID || !drop->mimeData()->hasText())
+            break;
+        AddID->setCursorPosition(AddID->cursorPositionAt(drop->position().toPoint()));
+        insertFiltered(drop->mimeData()->text());
+        drop->acceptProposedAction();
+        return true;
+    }
+    default:
+        break;
     }
     return QDialog::eventFilter(watched, event);
 }

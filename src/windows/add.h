@@ -9,8 +9,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The identifier dialog: one field that takes digits, blanks, "-" and ".", and a
-// button that is enabled only while the field can hold a complete identifier.
+// The identifier dialog: one field that takes digits, blanks, "-" and ".", typed or
+// pasted, and a button that is enabled only while the field can hold a complete identifier.
 class TForm1 : public QDialog
 {
     Q_OBJECT
@@ -27,10 +27,12 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // Whether a key press may reach the field; the rest are swallowed.
     static bool AddIDKeyPress(const QKeyEvent &event);
     void AddIDChange();
+    void insertFiltered(const QString &text);
     QLabel *AddIDLabel = nullptr;
 };

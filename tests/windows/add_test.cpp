@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -39,8 +43,11 @@ private slots:
     void keyFilter_data();
     void keyFilter();
     void editingKeysStillWork();
-    void pasteKeepsOnlyIdentifierCharacters_data();
-    void pasteKeepsOnlyIdentifierCharacters();
+    void standardShortcuts_data();
+    void standardShortcuts();
+    void contextMenuPaste_data();
+    void contextMenuPaste();
+    void droppedText();
     void buttonRule_data();
     void buttonRule();
     void notANumberDisablesQuietly();
@@ -69,10 +76,11 @@ void AddTest::keyFilter_data()
     QTest::newRow("slash") << int(Qt::Key_Slash) << "/" << 0 << "1";
     QTest::newRow("cyrillic letter") << int(Qt::Key_unknown) << "ж" << 0 << "1";
     QTest::newRow("fullwidth digit") << int(Qt::Key_unknown) << "１" << 0 << "1";
-    // Control characters other than backspace are swallowed too, keyboard paste
-    // included; the clipboard holds digits that would otherwise pass.
-    QTest::newRow("control character")
-        << int(Qt::Key_V) << "\x16" << int(Qt::ControlModifier) << "1";
+    // Control characters other than backspace are swallowed too.
+    QTest::newRow("control character") << int(Qt::Key_unknown) << "\x16" << 0 << "1";
+    // A symbol typed with AltGr (Ctrl+Alt) is typing, not a shortcut.
+    QTest::newRow("altgr symbol") << int(Qt::Key_Q) << "@"
+                                  << int(Qt::ControlModifier | Qt::AltModifier) << "1";
 }
 
 void AddTest::keyFilter()
@@ -102,7 +110,65 @@ void AddTest::editingKeysStillWork()
     QCOMPARE(dialog.AddID->text(), QStringLiteral("923"));
 }
 
-void AddTest::pasteKeepsOnlyIdentifierCharacters_data()
+void AddTest::standardShortcuts_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("clipboardAfter");
+    QTest::addColumn<bool>("complete");
+
+    const auto row
+        = [](const char *name, const char *typed, const char *clipboard, const char *keys,
+              const char *expected, const char *clipboardAfter, bool complete) {
+              QTest::newRow(name) << QString::fromUtf8(typed) << QString::fromUtf8(clipboard)
+                                  << QKeySequence(QString::fromLatin1(keys))
+                                  << QString::fromUtf8(expected)
+                                  << QString::fromUtf8(clipboardAfter) << complete;
+          };
+    row("paste", "", "123-456-789", "Ctrl+V", "123-456-789", "123-456-789", true);
+    // The label goes first, then the blank it leaves; only then the length counts.
+    row("paste a labelled identifier", "", "ID: 444-444-485", "Ctrl+V", "444-444-485",
+        "ID: 444-444-485", true);
+    row("paste a long number", "", "12345678901234", "Ctrl+V", "12345678901", "12345678901234",
+        false);
+    row("paste up to the limit", "123-456", "№ 789-000", "Ctrl+V", "123-456789-", "№ 789-000",
+        true);
+    row("paste over everything", "999", "123 456 789", "Ctrl+A, Ctrl+V", "123 456 789",
+        "123 456 789", true);
+    row("paste letters only", "12", "abc", "Ctrl+V", "12", "abc", false);
+    row("shift+insert", "", "1-2", "Shift+Ins", "1-2", "1-2", false);
+    row("copy", "123-456", "x", "Ctrl+A, Ctrl+C", "123-456", "123-456", false);
+    row("cut", "123-456", "x", "Ctrl+A, Ctrl+X", "", "123-456", false);
+    row("cut and paste back", "123-456-789", "x", "Ctrl+A, Ctrl+X, Ctrl+V", "123-456-789",
+        "123-456-789", true);
+    row("undo typing", "1234", "x", "Ctrl+Z", "", "x", false);
+    row("undo a paste", "", "3456789", "Ctrl+V, Ctrl+Z", "", "3456789", false);
+    row("undo a cut", "123-456", "x", "Ctrl+A, Ctrl+X, Ctrl+Z", "123-456", "123-456", false);
+}
+
+void AddTest::standardShortcuts()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, clipboard);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, expected);
+    QFETCH(QString, clipboardAfter);
+    QFETCH(bool, complete);
+
+    TForm1 dialog;
+    QApplication::clipboard()->setText(clipboard);
+    QTest::keyClicks(dialog.AddID, typed);
+    QCOMPARE(dialog.AddID->text(), typed);
+    for (int i = 0; i < keys.count(); ++i)
+        QTest::keyClick(dialog.AddID, keys[i].key(), keys[i].keyboardModifiers());
+    QCOMPARE(dialog.AddID->text(), expected);
+    QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
+    QCOMPARE(dialog.Button1->isEnabled(), complete);
+}
+
+void AddTest::contextMenuPaste_data()
 {
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("expected");
@@ -111,24 +177,69 @@ void AddTest::pasteKeepsOnlyIdentifierCharacters_data()
                                    << "12-3";
     QTest::newRow("clean identifier") << "123-456-789"
                                       << "123-456-789";
+    QTest::newRow("labelled identifier") << "ID: 444-444-485"
+                                         << "444-444-485";
     QTest::newRow("cyrillic and symbols") << "№12,3+ж4"
                                           << "1234";
     QTest::newRow("line break") << "123\n456"
                                 << "123456";
+    QTest::newRow("long number") << "1234567890123"
+                                 << "12345678901";
     QTest::newRow("nothing usable") << "abc"
                                     << "";
 }
 
-void AddTest::pasteKeepsOnlyIdentifierCharacters()
+void AddTest::contextMenuPaste()
 {
     QFETCH(QString, clipboard);
     QFETCH(QString, expected);
 
     TForm1 dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QApplication::clipboard()->setText(clipboard);
-    // What the context menu's paste does.
-    dialog.AddID->paste();
+
+    // What a right-click on the field produces, then a click on "Paste".
+    const QPoint at = dialog.AddID->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, dialog.AddID->mapToGlobal(at));
+    QApplication::sendEvent(dialog.AddID, &request);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QAction *paste = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text().startsWith(QLineEdit::tr("&Paste")))
+            paste = action;
+    }
+    QVERIFY(paste);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
+    QTRY_VERIFY(!menu->isVisible());
     QCOMPARE(dialog.AddID->text(), expected);
+
+    // One step of the field's undo takes the paste back.
+    if (!expected.isEmpty()) {
+        QTest::keyClick(dialog.AddID, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(dialog.AddID->text(), QString());
+    }
+}
+
+// Text dragged in from elsewhere is treated like pasted text.
+void AddTest::droppedText()
+{
+    TForm1 dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClicks(dialog.AddID, QStringLiteral("12"));
+
+    QMimeData data;
+    data.setText(QStringLiteral("ID: 3-4567890123"));
+    const QPointF end(dialog.AddID->width() - 2, dialog.AddID->height() / 2);
+    QDragEnterEvent enter(end.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dialog.AddID, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dialog.AddID, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(dialog.AddID->text(), QStringLiteral("123-4567890"));
 }
 
 void AddTest::buttonRule_data()
