@@ -144,6 +144,23 @@ int Base64Decode(const char *in, int length, unsigned char *out)
     return r.failed ? -1 : r.written;
 }
 
+bool Base64IsStrict(std::string_view text)
+{
+    std::size_t symbols = 0;
+    int pads = 0;
+    for (const char ch : text) {
+        if (ch == '\n' || ch == '\r')
+            continue;
+        const int code = kDecode.code[static_cast<unsigned char>(ch)];
+        if (code == kSkip || (code < 64 && pads > 0) || (code == kPad && ++pads > 2))
+            return false;
+        ++symbols;
+    }
+    // With nothing but pads after the first pad, a whole number of groups puts them at
+    // the end of the last one.
+    return symbols % 4 == 0;
+}
+
 std::string Base64EncodeString(std::string_view bytes, int n)
 {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX) / 4 * 3 - 3)

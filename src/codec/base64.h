@@ -26,6 +26,12 @@ int Base64Encode(const unsigned char *in, char *out, int count, int n);
 // number of bytes written, or -1 when the text ends inside a group.
 int Base64Decode(const char *in, int length, unsigned char *out);
 
+// True when text is base64 and nothing else: complete groups of four symbols, "=" only
+// as the last one or two characters of the last group, and no other character than
+// line feeds and carriage returns between them. The decoder skips anything else
+// without a word; this tells whether it had anything to skip.
+bool Base64IsStrict(std::string_view text);
+
 // Convenience forms over strings.
 std::string Base64EncodeString(std::string_view bytes, int n);
 // Decoded bytes; sets *ok (when given) to false where Base64Decode returned -1, and
