@@ -85,6 +85,9 @@ bool IsNamed(const xmlNode *node, const char *name)
     return xmlStrEqual(node->name, reinterpret_cast<const xmlChar *>(name));
 }
 
+// An attribute's value. The parser turns every tab and line end written in a value
+// into a blank; those written as character references become blanks here as well, so
+// that the value reads the same once the writer has put it into a file again.
 std::optional<QString> Attribute(xmlNode *node, const char *name)
 {
     xmlAttr *attr = xmlHasProp(node, reinterpret_cast<const xmlChar *>(name));
@@ -93,6 +96,19 @@ std::optional<QString> Attribute(xmlNode *node, const char *name)
     xmlChar *value = xmlNodeListGetString(node->doc, attr->children, 1);
     QString text = FromXml(value);
     xmlFree(value);
+    for (QChar &c : text) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
+    return text;
+}
+
+// The text of a single-line element with its line ends as the parser leaves those it
+// reads itself: one line feed each, also where the file wrote them as references.
+QString LineEndsAsParsed(QString text)
+{
+    if (text.contains(u'\r'))
+        text.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
     return text;
 }
 
@@ -317,8 +333,8 @@ private:
 
     void loadSpecification(xmlNode *node)
     {
-        doc_.tech_request = singleLine(
-            textOf(node), Limits::tech_request, u"tech_request"_s, u"Технические требования"_s);
+        doc_.tech_request = singleLine(LineEndsAsParsed(textOf(node)), Limits::tech_request,
+            u"tech_request"_s, u"Технические требования"_s);
     }
 
     void loadManual(xmlNode *node)
@@ -361,8 +377,8 @@ private:
                 repeatedElement(child);
             } else {
                 contact->seen = true;
-                doc_.*(contact->target)
-                    = singleLine(textOf(child), contact->limit, contact->field, contact->label);
+                doc_.*(contact->target) = singleLine(LineEndsAsParsed(textOf(child)),
+                    contact->limit, contact->field, contact->label);
             }
         }
         for (const Contact &contact : contacts) {
