@@ -1,5 +1,9 @@
 #include "document/completeness.h"
 
+#include "codec/cp1251.h"
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -60,4 +64,56 @@ QString IncompleteMessageText(const QString &missingItems)
 {
     return u"Для записи лентара в файл необходимо заполнить следующие поля:\n\n"_s + missingItems
         + u"\nЛентар не сохранен."_s;
+}
+
+namespace {
+
+bool HasCharOutsideCp1251(const QString &text)
+{
+    // The characters the writer turns into "?": control characters are in the code
+    // page (the ones XML forbids are dropped, as are U+FFFE and U+FFFF), a surrogate,
+    // paired or not, never is.
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t unit = c.unicode();
+        return unit >= 0x80 && unit < 0xFFFE && (c.isSurrogate() || !IsInCp1251(unit));
+    });
+}
+
+void AppendPeopleFields(QStringList &fields, const QList<Participant> &people, const QString &role)
+{
+    for (qsizetype i = 0; i < people.size(); ++i) {
+        const Participant &person = people.at(i);
+        const QString which = u" ("_s + role + u' ' + QString::number(i + 1) + u')';
+        if (HasCharOutsideCp1251(person.surname))
+            fields.append(u"Фамилия"_s + which);
+        if (HasCharOutsideCp1251(person.name))
+            fields.append(u"Имя"_s + which);
+        if (HasCharOutsideCp1251(person.patronymic))
+            fields.append(u"Отчество"_s + which);
+    }
+}
+
+} // namespace
+
+QStringList FieldsOutsideCp1251(const LentarDocument &doc)
+{
+    QStringList fields;
+    const auto check = [&fields](const QString &text, const QString &label) {
+        if (HasCharOutsideCp1251(text))
+            fields.append(label);
+    };
+    check(doc.title, u"Название"_s);
+    check(doc.description, u"Описание"_s);
+    check(doc.tech_request, u"Технические требования"_s);
+    check(doc.manual, u"Порядок знакомства"_s);
+    check(doc.public_post_index, u"Индекс"_s);
+    check(doc.public_post_address, u"Адрес"_s);
+    check(doc.public_phone, u"Телефон"_s);
+    check(doc.public_email, u"Эл. почта"_s);
+    if (doc.picture.present)
+        check(doc.picture.caption, u"Подпись к картинке"_s);
+    AppendPeopleFields(fields, doc.author_list, u"автор"_s);
+    AppendPeopleFields(fields, doc.leader_list, u"руководитель"_s);
+    check(doc.Notes, u"Комментарии"_s);
+    return fields;
 }
