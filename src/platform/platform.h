@@ -28,12 +28,14 @@ class Platform
 public:
     virtual ~Platform() = default;
 
-    virtual MessageAnswer showMessage(const QString &text, const QString &caption,
-                                      MessageIcon icon, MessageButtons buttons) = 0;
+    virtual MessageAnswer showMessage(
+        const QString &text, const QString &caption, MessageIcon icon, MessageButtons buttons)
+        = 0;
     // The chosen file, or nothing when the user cancelled.
     virtual std::optional<QString> askOpenPicture(const QString &title, const QString &filter) = 0;
     virtual std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) = 0;
-    // The folder for temporary files, ending with "/".
+    // The folder for temporary files, ending with "/". Throws LentarError when there is
+    // no folder the program may write into.
     virtual QString tempFolder() = 0;
     // Seconds since 1970-01-01 00:00:00 UTC.
     virtual qint64 currentTime() = 0;
@@ -49,3 +51,8 @@ QString StandardErrorText(const QString &message);
 
 // Shows an error the way every command does: caption "Лентар", error icon, OK.
 void ShowStandardError(Platform &platform, const QString &message);
+
+// The first of candidates that is a folder the program may write into, ending with "/".
+// Empty candidates are skipped. Throws LentarError naming every candidate when none will
+// do.
+QString WritableTempFolder(const QStringList &candidates);

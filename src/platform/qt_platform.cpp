@@ -39,12 +39,50 @@ QString toQtFilter(const QString &filter)
     return filter.left(open) + patterns;
 }
 
+// Word wrap breaks only between words, so a long path, which has no blanks, would run
+// out of the message box and be cut off. A run of visible characters too long for a
+// line gets a zero-width break opportunity after each character, so that it wraps
+// wherever the line ends and the whole of it stays readable.
+QString withBreakOpportunities(const QString &text)
+{
+    constexpr qsizetype kLongestUnbroken = 30;
+    QString result;
+    result.reserve(text.size() * 2);
+    qsizetype runStart = 0;
+    const auto flushRun = [&](qsizetype end) {
+        const QStringView run = QStringView(text).mid(runStart, end - runStart);
+        if (run.size() <= kLongestUnbroken) {
+            result.append(run);
+            return;
+        }
+        for (qsizetype i = 0; i < run.size(); ++i) {
+            result.append(run[i]);
+            // A surrogate pair is one character: no break between its halves.
+            if (!run[i].isHighSurrogate())
+                result.append(QChar(0x200B));
+        }
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isSpace()) {
+            flushRun(i);
+            result.append(text[i]);
+            runStart = i + 1;
+        }
+    }
+    flushRun(text.size());
+    return result;
+}
+
 } // namespace
 
-MessageAnswer QtPlatform::showMessage(const QString &text, const QString &caption,
-                                      MessageIcon icon, MessageButtons buttons)
+MessageAnswer QtPlatform::showMessage(
+    const QString &text, const QString &caption, MessageIcon icon, MessageButtons buttons)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::NoButton, owner_);
+    QMessageBox box(
+        toQtIcon(icon), caption, withBreakOpportunities(text), QMessageBox::NoButton, owner_);
+    // The texts are the program's own words with paths and typed values in them: never
+    // markup.
+    box.setTextFormat(Qt::PlainText);
     switch (buttons) {
     case MessageButtons::Ok:
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -60,8 +98,8 @@ MessageAnswer QtPlatform::showMessage(const QString &text, const QString &captio
     }
     case MessageButtons::SaveDiscardCancel: {
         QPushButton *save = box.addButton(QStringLiteral("Сохранить"), QMessageBox::AcceptRole);
-        QPushButton *discard =
-                box.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
+        QPushButton *discard
+            = box.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
         QPushButton *cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
         box.setDefaultButton(save);
         box.setEscapeButton(cancel);
@@ -89,8 +127,8 @@ std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &set
     QFileDialog dialog(owner_, settings.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(settings.filterDescription + QStringLiteral(" (")
-                         + settings.filterPattern + u')');
+    dialog.setNameFilter(
+        settings.filterDescription + QStringLiteral(" (") + settings.filterPattern + u')');
     dialog.setDefaultSuffix(settings.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
     dialog.selectFile(settings.initialFileName);
@@ -101,10 +139,13 @@ std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &set
 
 QString QtPlatform::tempFolder()
 {
-    QString path = QDir::tempPath();
-    if (!path.endsWith(u'/'))
-        path += u'/';
-    return path;
+    // Qt answers an empty path when TMPDIR names a folder that does not exist; the
+    // system's own folder is then the place for the working files.
+    QStringList candidates { QDir::tempPath() };
+#ifdef Q_OS_UNIX
+    candidates.append(QStringLiteral("/tmp"));
+#endif
+    return WritableTempFolder(candidates);
 }
 
 qint64 QtPlatform::currentTime()

@@ -1,0 +1,179 @@
+// The real desktop seam: where the working files go, and how a message box shows a
+// text that holds a long path.
+
+#include "codec/error.h"
+#include "platform/qt_platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Sets an environment variable for the length of a test.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QByteArray &value)
+        : name_(name)
+        , had_(qEnvironmentVariableIsSet(name))
+        , old_(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    const char *name_;
+    bool had_;
+    QByteArray old_;
+};
+
+} // namespace
+
+class QtPlatformTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tempFolderFallsBack_data();
+    void tempFolderFallsBack();
+    void noWritableTempFolder();
+    void longPathWrapsInTheMessageBox_data();
+    void longPathWrapsInTheMessageBox();
+};
+
+void QtPlatformTest::tempFolderFallsBack_data()
+{
+    QTest::addColumn<QString>("tmpdir"); // relative to a scratch folder
+    QTest::addColumn<bool>("used");
+    QTest::newRow("an existing folder") << u"temp"_s << true;
+    QTest::newRow("a folder that does not exist") << u"no such folder"_s << false;
+    QTest::newRow("a file") << u"file"_s << false;
+}
+
+void QtPlatformTest::tempFolderFallsBack()
+{
+    QFETCH(QString, tmpdir);
+    QFETCH(bool, used);
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    QVERIFY(QDir(scratch.path()).mkdir(u"temp"_s));
+    QFile file(scratch.filePath(u"file"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString canonical = QDir(scratch.path()).canonicalPath();
+
+    const ScopedEnvironment environment("TMPDIR", QFile::encodeName(scratch.filePath(tmpdir)));
+    QtPlatform platform;
+    const QString folder = platform.tempFolder();
+    QCOMPARE(folder, used ? canonical + u'/' + tmpdir + u'/' : u"/tmp/"_s);
+}
+
+void QtPlatformTest::noWritableTempFolder()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QString missing = scratch.filePath(u"missing"_s);
+    QFile file(scratch.filePath(u"file"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(WritableTempFolder({ QString(), scratch.path() }), scratch.path() + u'/');
+    QCOMPARE(WritableTempFolder({ missing, scratch.path() + u'/' }), scratch.path() + u'/');
+
+    QString message;
+    try {
+        WritableTempFolder({ missing, QString(), file.fileName() });
+    } catch (const LentarError &error) {
+        message = QString::fromUtf8(error.what());
+    }
+    QCOMPARE(message,
+        u"Не найдена папка для временных файлов, в которую можно записывать "
+        u"(проверены: «%1», «%2»)"_s.arg(missing, file.fileName()));
+}
+
+void QtPlatformTest::longPathWrapsInTheMessageBox_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString longName = QString(123, u'Я') + u".lnr.xml"_s;
+    QTest::newRow("long Cyrillic name")
+        << u"Лентар успешно сохранен как: /home/ученик/Документы/"_s + longName;
+    QTest::newRow("long path of short folders") << u"Не удалось записать файл «"_s
+            + u"/папка"_s.repeated(60) + u"/работа.lnr.xml»: File name too long"_s;
+    QTest::newRow("letters outside the basic plane") << u"Файл: "_s + u"😀"_s.repeated(80);
+}
+
+void QtPlatformTest::longPathWrapsInTheMessageBox()
+{
+    QFETCH(QString, text);
+    QWidget owner;
+    owner.resize(787, 502);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QtPlatform platform;
+    platform.setOwner(&owner);
+
+    bool inspected = false;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        const auto close = qScopeGuard([box] {
+            const QList<QPushButton *> buttons = box->findChildren<QPushButton *>();
+            if (!buttons.isEmpty())
+                QTest::mouseClick(buttons.first(), Qt::LeftButton);
+        });
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+
+        // Every character of the text is there, in order; what was added only lets
+        // lines break.
+        QString shown = box->text();
+        QCOMPARE(shown.remove(QChar(0x200B)), text);
+
+        QLabel *label = nullptr;
+        for (QLabel *candidate : box->findChildren<QLabel *>()) {
+            if (candidate->text() == box->text())
+                label = candidate;
+        }
+        QVERIFY(label);
+        // The box stays on the screen and the whole text fits inside its label.
+        const QRect screen = box->screen()->availableGeometry();
+        QVERIFY2(box->frameGeometry().width() <= screen.width(),
+            qPrintable(QString::number(box->frameGeometry().width())));
+        const QRect needed = label->fontMetrics().boundingRect(
+            QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, label->text());
+        QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
+            qPrintable(u"needs %1 x %2, has %3 x %4"_s.arg(needed.width())
+                           .arg(needed.height())
+                           .arg(label->width())
+                           .arg(label->height())));
+
+        const QString folder = qEnvironmentVariable("LENTAR_SCREENSHOT_DIR");
+        if (!folder.isEmpty() && QDir().mkpath(folder)) {
+            const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+            box->grab().save(folder + u"/message-box-"_s + name + u".png"_s);
+        }
+        inspected = true;
+    });
+    QCOMPARE(platform.showMessage(text, u"Лентар"_s, MessageIcon::Information, MessageButtons::Ok),
+        MessageAnswer::Ok);
+    QVERIFY(inspected);
+}
+
+QTEST_MAIN(QtPlatformTest)
+#include "qt_platform_test.moc"
