@@ -1,0 +1,134 @@
+#include "check/file_walk.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ToPath(const QString &text)
+{
+    return fs::path(QFile::encodeName(text).toStdString());
+}
+
+QString FromPath(const fs::path &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+QString Reason(const std::error_code &error)
+{
+    return QString::fromLocal8Bit(error.message());
+}
+
+QString CannotRead(const QString &path, const std::error_code &error)
+{
+    return QStringLiteral("не удалось прочитать «%1»: %2").arg(path, Reason(error));
+}
+
+bool IsLentarName(const fs::path &name)
+{
+    return FromPath(name).endsWith(QLatin1String(kLentarSuffix), Qt::CaseInsensitive);
+}
+
+class Walker
+{
+public:
+    explicit Walker(WalkResult &result)
+        : result_(result)
+    { }
+
+    void take(const QString &argument)
+    {
+        const fs::path path = ToPath(argument);
+        std::error_code error;
+        const fs::file_status status = fs::status(path, error);
+        if (error) {
+            result_.errors.append(CannotRead(argument, error));
+            return;
+        }
+        if (fs::is_directory(status)) {
+            std::vector<FoundFile> found;
+            walkFolder(path, found);
+            std::sort(found.begin(), found.end(),
+                [](const FoundFile &a, const FoundFile &b) { return a.shown < b.shown; });
+            for (FoundFile &file : found)
+                add(std::move(file));
+            return;
+        }
+        if (!fs::is_regular_file(status)) {
+            result_.errors.append(
+                QStringLiteral("не удалось прочитать «%1»: это не файл и не папка").arg(argument));
+            return;
+        }
+        add(FoundFile { argument, canonical(path) });
+    }
+
+private:
+    // Links to folders are not followed, so a link cannot make the walk go round in a
+    // circle; links to files are taken like the files.
+    void walkFolder(const fs::path &root, std::vector<FoundFile> &found)
+    {
+        std::error_code error;
+        fs::recursive_directory_iterator it(root, fs::directory_options::none, error);
+        if (error) {
+            result_.errors.append(CannotRead(FromPath(root), error));
+            return;
+        }
+        for (const fs::recursive_directory_iterator end; it != end;) {
+            const fs::directory_entry &entry = *it;
+            std::error_code typeError;
+            if (!entry.is_directory(typeError) && IsLentarName(entry.path().filename())
+                && entry.is_regular_file(typeError)) {
+                found.push_back(FoundFile { FromPath(entry.path()), canonical(entry.path()) });
+            }
+            it.increment(error);
+            if (error) {
+                // The iterator stops at a folder it cannot open; note it and go on with
+                // the rest of the tree.
+                result_.errors.append(CannotRead(FromPath(it == end ? root : it->path()), error));
+                error.clear();
+                if (it != end) {
+                    it.disable_recursion_pending();
+                    it.increment(error);
+                    if (error) {
+                        result_.errors.append(CannotRead(FromPath(root), error));
+                        return;
+                    }
+                }
+            }
+        }
+    }
+
+    static QString canonical(const fs::path &path)
+    {
+        std::error_code error;
+        const fs::path real = fs::canonical(path, error);
+        return FromPath(error ? fs::absolute(path, error) : real);
+    }
+
+    void add(FoundFile file)
+    {
+        if (seen_.insert(file.canonical.toStdString()).second)
+            result_.files.push_back(std::move(file));
+    }
+
+    WalkResult &result_;
+    std::unordered_set<std::string> seen_;
+};
+
+} // namespace
+
+WalkResult CollectLentarFiles(const QStringList &paths)
+{
+    WalkResult result;
+    Walker walker(result);
+    for (const QString &path : paths)
+        walker.take(path);
+    return result;
+}

@@ -1,0 +1,264 @@
+// lentar-check as the organisers run it: the real program on folders of files, its
+// exit status, its report and its CSV read back by an RFC 4180 reader.
+
+#include "check/file_walk.h"
+#include "fault_corpus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+#include <set>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run RunTool(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(LENTAR_CHECK_BIN), arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Records of RFC 4180 text; a malformed text gives an empty list.
+QList<QStringList> ParseCsv(const QString &text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    bool fieldStarted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"' && !fieldStarted) {
+            quoted = fieldStarted = true;
+        } else if (c == u',') {
+            row.append(field);
+            field.clear();
+            fieldStarted = false;
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            row.append(field);
+            rows.append(row);
+            row.clear();
+            field.clear();
+            fieldStarted = false;
+            ++i;
+        } else if (c == u'"' || c == u'\r' || c == u'\n') {
+            return {}; // a quotation mark or a line break outside quotes
+        } else {
+            field += c;
+            fieldStarted = true;
+        }
+    }
+    if (quoted || !row.isEmpty() || !field.isEmpty())
+        return {}; // the last record must end with CR LF
+    return rows;
+}
+
+// file -> its problem codes, from CSV output; checks the header and the columns.
+std::map<QString, std::multiset<QString>> CodesFromCsv(const QString &csv)
+{
+    std::map<QString, std::multiset<QString>> codes;
+    const QList<QStringList> rows = ParseCsv(csv);
+    if (rows.isEmpty() || rows.first() != QStringList({ u"file"_s, u"code"_s, u"message"_s }))
+        return { { u"<bad csv>"_s, {} } };
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        if (rows[i].size() != 3 || rows[i][2].isEmpty())
+            return { { u"<bad row>"_s, {} } };
+        codes[rows[i][0]].insert(rows[i][1]);
+    }
+    return codes;
+}
+
+bool WriteCorpus(const QString &folder, const std::vector<CorpusFile> &files)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    for (const CorpusFile &file : files) {
+        if (!WriteFile(folder + u'/' + QString::fromLatin1(file.name) + u".lnr.xml"_s, file.bytes))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class CheckToolTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        const QString root = dir_.path();
+        QVERIFY(WriteCorpus(root + u"/good"_s, GoodVariations()));
+        QVERIFY(WriteCorpus(root + u"/mixed"_s,
+            { { "good", LentarBytes(CompleteLentar(300)), {} }, FaultyFiles().back() }));
+        QVERIFY(QDir().mkpath(root + u"/empty"_s));
+    }
+
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("all good") << QStringList { u"good"_s } << 0;
+        QTest::newRow("empty folder") << QStringList { u"empty"_s } << 0;
+        QTest::newRow("a problem") << QStringList { u"good"_s, u"mixed"_s } << 1;
+        QTest::newRow("a problem, as csv") << QStringList { u"--csv"_s, u"mixed"_s } << 1;
+        QTest::newRow("missing path") << QStringList { u"good"_s, u"nowhere"_s } << 2;
+        QTest::newRow("missing path and a problem")
+            << QStringList { u"mixed"_s, u"nowhere"_s } << 2;
+        QTest::newRow("unknown option") << QStringList { u"--fast"_s, u"good"_s } << 2;
+        QTest::newRow("unknown short option") << QStringList { u"-x"_s, u"good"_s } << 2;
+        QTest::newRow("no path") << QStringList {} << 2;
+        QTest::newRow("options only") << QStringList { u"--csv"_s } << 2;
+        QTest::newRow("help") << QStringList { u"--help"_s, u"nowhere"_s } << 0;
+        QTest::newRow("paths after --") << QStringList { u"--"_s, u"good"_s } << 0;
+        QTest::newRow("option-like path after --") << QStringList { u"--"_s, u"--csv"_s } << 2;
+    }
+
+    void exitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        const Run run = RunTool(arguments, dir_.path());
+        QCOMPARE(run.exitCode, status);
+        // Whatever stops the run is said on stderr, in Russian; a clean run says nothing
+        // there (stderr is no terminal here, so no progress bar either).
+        QCOMPARE(run.err.isEmpty(), status != 2);
+        if (status == 2)
+            QVERIFY(run.err.startsWith(u"lentar-check: "_s));
+    }
+
+    void helpIsRussian()
+    {
+        const Run run = RunTool({ u"--help"_s }, dir_.path());
+        QVERIFY(run.out.startsWith(u"Использование: lentar-check"_s));
+        QVERIFY(run.out.contains(u"--csv"_s));
+    }
+
+    // Every fault of the corpus, through the walk, the pool and the CSV.
+    void corpusThroughCsv()
+    {
+        const QString corpus = dir_.path() + u"/corpus"_s;
+        std::vector<CorpusFile> faulty = FaultyFiles();
+        QVERIFY(WriteCorpus(corpus + u"/received/late"_s, faulty));
+        QVERIFY(WriteCorpus(corpus + u"/received"_s, GoodVariations()));
+        QVERIFY(WriteFile(corpus + u"/received/letter.txt"_s, "not a lentar"));
+        QVERIFY(WriteFile(corpus + u"/received/work.xml"_s, "not a lentar either"));
+        QVERIFY(WriteFile(corpus + u"/received/picture.lnr.xml.jpg"_s, "no"));
+
+        const Run run = RunTool({ u"--csv"_s, u"corpus"_s }, dir_.path());
+        QCOMPARE(run.exitCode, 1);
+        const auto codes = CodesFromCsv(run.out);
+        std::map<QString, std::multiset<QString>> expected;
+        for (const CorpusFile &file : faulty) {
+            const QString name
+                = u"corpus/received/late/"_s + QString::fromLatin1(file.name) + u".lnr.xml"_s;
+            expected[name] = std::multiset<QString>(file.codes.begin(), file.codes.end());
+        }
+        QCOMPARE(codes, expected);
+    }
+
+    void csvQuotesNamesAndMessages()
+    {
+        const QString folder = dir_.path() + u"/quoting"_s;
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList names { u"a, b.lnr.xml"_s, u"say \"hi\".lnr.xml"_s,
+            u"two\nlines.lnr.xml"_s, u"plain.lnr.xml"_s };
+        // The first three are one work, so each remark names the others.
+        for (const QString &name : names.first(3))
+            QVERIFY(WriteFile(folder + u'/' + name, LentarBytes(CompleteLentar(7))));
+        QByteArray quoteInMessage = LentarBytes(CompleteLentar(8));
+        quoteInMessage.replace("sb_id=\"19\"", "sb_id=\"1&#34;9\"");
+        QVERIFY(WriteFile(folder + u"/plain.lnr.xml"_s, quoteInMessage));
+
+        const Run run = RunTool({ u"--csv"_s, u"quoting"_s }, dir_.path());
+        QCOMPARE(run.exitCode, 1);
+        const QList<QStringList> rows = ParseCsv(run.out);
+        QCOMPARE(rows.size(), 5);
+        QStringList files;
+        for (const QStringList &row : rows.mid(1)) {
+            QCOMPARE(row.size(), 3);
+            files.append(row[0]);
+        }
+        // Sorted by name: "plain" comes before "say".
+        QCOMPARE(files,
+            QStringList({ u"quoting/a, b.lnr.xml"_s, u"quoting/plain.lnr.xml"_s,
+                u"quoting/say \"hi\".lnr.xml"_s, u"quoting/two\nlines.lnr.xml"_s }));
+        QVERIFY(rows[1][2].contains(u"quoting/say \"hi\".lnr.xml, quoting/two\nlines.lnr.xml"_s));
+        QCOMPARE(rows[2][1], u"unknown-subject"_s);
+        QVERIFY(rows[2][2].contains(u"«1\"9»"_s));
+    }
+
+    void reportForPeople()
+    {
+        const Run run = RunTool({ u"good"_s, u"mixed"_s }, dir_.path());
+        QCOMPARE(run.exitCode, 1);
+        const QStringList lines = run.out.split(u'\n');
+        QCOMPARE(lines.size(), 3); // one problem, the summary, and the end of the last line
+        QVERIFY(lines[0].startsWith(u"mixed/"_s + QString::fromLatin1(FaultyFiles().back().name)
+            + u".lnr.xml: картинка: изображение 60000 x 60000 точек"_s));
+        const qsizetype checked = qsizetype(GoodVariations().size()) + 2;
+        QCOMPARE(lines[1],
+            u"Проверено: %1 файлов, с замечаниями: 1 файл, всего 1 замечание."_s.arg(checked));
+        QVERIFY(lines[2].isEmpty());
+    }
+
+    void walkTakesLentarsOnceEach()
+    {
+        const QString root = dir_.path() + u"/walk"_s;
+        QVERIFY(QDir().mkpath(root + u"/b/c"_s));
+        QVERIFY(WriteFile(root + u"/b/c/z.lnr.xml"_s, "x"));
+        QVERIFY(WriteFile(root + u"/b/A.LNR.XML"_s, "x"));
+        QVERIFY(WriteFile(root + u"/b/notes.xml"_s, "x"));
+        QVERIFY(WriteFile(root + u"/a.lnr.xml"_s, "x"));
+        QVERIFY(WriteFile(root + u"/named.txt"_s, "x"));
+        QVERIFY(QFile::link(root + u"/a.lnr.xml"_s, root + u"/b/link.lnr.xml"_s));
+        QVERIFY(QFile::link(root + u"/b"_s, root + u"/b/c/loop"_s));
+
+        const WalkResult walk = CollectLentarFiles(
+            { root, root + u"/named.txt"_s, root + u"/a.lnr.xml"_s, root + u"/nowhere"_s });
+        QStringList shown;
+        for (const FoundFile &file : walk.files)
+            shown.append(QDir(root).relativeFilePath(file.shown));
+        QCOMPARE(shown,
+            QStringList({ u"a.lnr.xml"_s, u"b/A.LNR.XML"_s, u"b/c/z.lnr.xml"_s, u"named.txt"_s }));
+        QCOMPARE(walk.errors.size(), 1);
+        QVERIFY(walk.errors.first().contains(u"nowhere"_s));
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(CheckToolTest)
+#include "check_tool_test.moc"
