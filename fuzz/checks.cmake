@@ -17,6 +17,7 @@ if(NOT TARGET lentar_fuzz_checks)
     ${LENTAR_FUZZ_DIR}/base64_check.cpp
     ${LENTAR_FUZZ_DIR}/participant_id_check.cpp
     ${LENTAR_FUZZ_DIR}/lentar_writer_check.cpp
+    ${LENTAR_FUZZ_DIR}/lentar_reader_check.cpp
     ${LENTAR_FUZZ_DIR}/picture_check.cpp
     ${LENTAR_FUZZ_DIR}/writer_input.cpp
     ${LENTAR_FUZZ_DIR}/writer_input.h)

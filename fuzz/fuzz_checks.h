@@ -24,6 +24,12 @@ std::string FuzzParticipantId(std::string_view input);
 // Windows-1251, and read back to exactly the values the record holds.
 std::string FuzzLentarWriter(std::string_view input);
 
+// The lentar reader on arbitrary bytes taken as a file: either a refusal with its
+// reason, or a record that holds only what the editor could hold, with every
+// identifier it could not normalise reported, and that saving and opening again
+// leaves as it is.
+std::string FuzzLentarReader(std::string_view input);
+
 // The picture import on arbitrary bytes chosen as a JPEG file, in workFolder: either a
 // picture that fits the frame and matches the file written, or a Russian message with
 // the earlier working copy untouched.

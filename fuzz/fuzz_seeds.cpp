@@ -3,6 +3,7 @@
 
 #include "codec/base64.h"
 #include "codec/participant_id.h"
+#include "document/lentar_xml.h"
 #include "jpeg_fixtures.h"
 
 #include <random>
@@ -78,8 +79,7 @@ QList<FuzzSeed> ParticipantIdSeeds()
     QList<FuzzSeed> seeds {
         { u"plain"_s, QByteArray::fromStdString(id) },
         { u"dashed"_s, QByteArray::fromStdString(formatted) },
-        { u"blanks"_s,
-            QByteArray::fromStdString(id).insert(3, ' ').prepend(' ').append(' ') },
+        { u"blanks"_s, QByteArray::fromStdString(id).insert(3, ' ').prepend(' ').append(' ') },
         { u"dots"_s, "123.456.789" },
         { u"wrong-digit"_s, QByteArray::fromStdString(id.substr(0, 8) + "x") },
         { u"short"_s, "12-34" },
@@ -149,6 +149,38 @@ QList<FuzzSeed> LentarWriterSeeds()
     full.title = QString(Limits::title, u'Ж');
     full.Notes = QString(Limits::notes / 2, u'\n');
     add(u"full-lists"_s, full, 2147483648LL);
+    return seeds;
+}
+
+// Lentar files: the writer's seeds saved and previewed, in the other forms a lentar
+// takes, and the files the reader refuses.
+QList<FuzzSeed> LentarReaderSeeds()
+{
+    QList<FuzzSeed> seeds;
+    for (const FuzzSeed &writerSeed : LentarWriterSeeds()) {
+        const WriterInput input = DecodeWriterInput(
+            std::string_view(writerSeed.bytes.constData(), std::size_t(writerSeed.bytes.size())));
+        const QString saved = SerializeLentar(BuildLentarXml(input.doc, input.stored));
+        const QByteArray file = LentarFileBytes(saved);
+        seeds.append({ writerSeed.name + u".lnr.xml"_s, file });
+        seeds.append(
+            { writerSeed.name + u"-lf.lnr.xml"_s, QByteArray(file).replace("\r\n", "\n") });
+        seeds.append({ writerSeed.name + u"-preview.lnr.xml"_s,
+            PreviewFileBytes(SerializeLentar(
+                BuildLentarXml(input.doc, input.stored, LentarVariant::Preview))) });
+    }
+    const QByteArray head = "<?xml version=\"1.0\"?>";
+    seeds.append({ u"doctype.lnr.xml"_s,
+        head
+            + "<!DOCTYPE vantorela [<!ENTITY e SYSTEM "
+              "\"/etc/hostname\">]><vantorela>&e;</vantorela>" });
+    seeds.append({ u"wrong-season.lnr.xml"_s,
+        head + "<vantorela><work sz_id=\"7\" version=\"2.1\"></work></vantorela>" });
+    seeds.append({ u"bare-work.lnr.xml"_s,
+        head
+            + "<vantorela><work sz_id=\"8\" version=\"2.1\"><subjects><subject sb_id=\"23\"/>"
+              "</subjects><img src=\"data:image/jpeg;base64,/9j/*\" width=\"x\"/></work>"
+              "</vantorela>" });
     return seeds;
 }
 

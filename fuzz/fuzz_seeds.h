@@ -16,4 +16,5 @@ struct FuzzSeed
 QList<FuzzSeed> Base64Seeds();
 QList<FuzzSeed> ParticipantIdSeeds();
 QList<FuzzSeed> LentarWriterSeeds();
+QList<FuzzSeed> LentarReaderSeeds();
 QList<FuzzSeed> PictureSeeds();

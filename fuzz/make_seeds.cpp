@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed corpora: make_fuzz_seeds <folder> fills <folder>/base64,
-// <folder>/participant_id, <folder>/lentar_writer and <folder>/picture.
+// <folder>/participant_id, <folder>/lentar_writer, <folder>/lentar_reader and
+// <folder>/picture.
 
 #include "fuzz_seeds.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
         { "base64", Base64Seeds() },
         { "participant_id", ParticipantIdSeeds() },
         { "lentar_writer", LentarWriterSeeds() },
+        { "lentar_reader", LentarReaderSeeds() },
         { "picture", PictureSeeds() },
     };
     for (const auto &[name, seeds] : corpora) {

@@ -4,9 +4,9 @@
 #   bash scripts/fuzz.sh [seconds per target] [target ...]
 #   bash scripts/fuzz.sh coverage
 #
-# Targets: base64 participant_id lentar_writer picture (all by default); 15 seconds
-# each by default. The corpus grows in $build/fuzz-corpus/<target> from run to run;
-# the seeds are made afresh by make_fuzz_seeds, and the inputs kept in
+# Targets: base64 participant_id lentar_writer lentar_reader picture (all by default);
+# 15 seconds each by default. The corpus grows in $build/fuzz-corpus/<target> from run
+# to run; the seeds are made afresh by make_fuzz_seeds, and the inputs kept in
 # tests/reliability/fuzz_regressions/<target> are read too. A finding is written to
 # $build/fuzz-findings and fails the script. "coverage" replays every corpus in a
 # build with source coverage and reports the lines and branches of the code each
@@ -14,11 +14,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(base64 participant_id lentar_writer picture)
+all_targets=(base64 participant_id lentar_writer lentar_reader picture)
 declare -A aimed_at=(
   [base64]="src/codec/base64.cpp"
   [participant_id]="src/codec/participant_id.cpp src/codec/text.cpp src/codec/md5.cpp"
   [lentar_writer]="src/document/lentar_xml.cpp src/document/lentar_document.cpp src/codec/cp1251.cpp"
+  [lentar_reader]="src/document/lentar_reader.cpp src/codec/base64.cpp src/codec/participant_id.cpp"
   [picture]="src/picture/picture_import.cpp src/picture/jpeg_decode.cpp src/picture/jpeg_encode.cpp src/picture/jpeg_error.cpp"
 )
 
@@ -35,7 +36,8 @@ if [ "${1:-}" = coverage ]; then
       -DBUILD_TESTING=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
   fi
   cmake --build "$cov" -j"${LENTAR_JOBS:-2}" \
-    --target base64_fuzzer participant_id_fuzzer lentar_writer_fuzzer picture_fuzzer >/dev/null
+    --target base64_fuzzer participant_id_fuzzer lentar_writer_fuzzer lentar_reader_fuzzer \
+    picture_fuzzer >/dev/null
   mkdir -p "$cov/profiles" "$cov/tmp"
   for t in "${all_targets[@]}"; do
     inputs=()

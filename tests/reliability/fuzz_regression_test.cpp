@@ -42,6 +42,7 @@ void FuzzRegressionTest::inputs_data()
         { "base64", Base64Seeds() },
         { "participant_id", ParticipantIdSeeds() },
         { "lentar_writer", LentarWriterSeeds() },
+        { "lentar_reader", LentarReaderSeeds() },
         { "picture", PictureSeeds() },
     };
     for (const auto &[target, seeds] : corpora) {
@@ -66,6 +67,8 @@ void FuzzRegressionTest::inputs()
         problem = FuzzParticipantId(bytes);
     } else if (target == u"lentar_writer") {
         problem = FuzzLentarWriter(bytes);
+    } else if (target == u"lentar_reader") {
+        problem = FuzzLentarReader(bytes);
     } else {
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
