@@ -1,0 +1,115 @@
+#include "windows/command_line.h"
+
+#include "platform/platform.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The options QGuiApplication and QApplication read themselves, with and without a
+// value. Named here only so that the editor does not refuse them.
+constexpr const char *kQtValueOptions[] = { "platform", "platformpluginpath", "platformtheme",
+    "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display", "geometry",
+    "title", "style", "stylesheet" };
+constexpr const char *kQtFlagOptions[] = { "reverse", "widgetcount", "nograb", "dograb", "sync" };
+
+QString HelpText(const QString &program)
+{
+    return uR"(Использование: %1 [параметры] [файл]
+%2 — редактор лентаров: описаний школьных исследовательских и творческих работ
+для фестиваля «Ванторела».
+
+Аргументы:
+  файл           лентар (*.lnr.xml), который открыть при запуске
+
+Параметры:
+  -h, --help     показать эту справку и выйти
+  -v, --version  показать версию программы и выйти
+
+Принимаются и параметры библиотеки Qt, например -platform и -style.
+)"_s.arg(program, QString::fromUtf8(kApplicationTitle));
+}
+
+CommandLine Failure(const QString &program, const QString &problem)
+{
+    CommandLine result;
+    result.action = CommandLine::Action::Fail;
+    result.exitCode = kCommandLineErrorExitCode;
+    result.output = u"%1: %2\nСправка о параметрах: %1 --help\n"_s.arg(program, problem);
+    return result;
+}
+
+// The option as it was typed: one dash before a single letter, two before a word,
+// unless the user typed it otherwise.
+QString AsTyped(const QString &name, const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == u"--"_s)
+            break;
+        QString bare = argument;
+        while (bare.startsWith(u'-'))
+            bare.remove(0, 1);
+        bare = bare.section(u'=', 0, 0);
+        if (bare == name && argument.startsWith(u'-'))
+            return argument.section(u'=', 0, 0);
+    }
+    return (name.size() == 1 ? u"-"_s : u"--"_s) + name;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList &arguments)
+{
+    const QString program = arguments.isEmpty() || arguments[0].isEmpty()
+        ? u"lentar"_s
+        : QFileInfo(arguments[0]).fileName();
+
+    QCommandLineParser parser;
+    // Qt's own options are words after a single dash: "-platform", "-style".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList { u"h"_s, u"help"_s, u"?"_s });
+    const QCommandLineOption version(QStringList { u"v"_s, u"version"_s });
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const char *name : kQtValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), u"value"_s));
+    for (const char *name : kQtFlagOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+
+    // The parser needs a program name in front; an empty list would lose the first
+    // argument.
+    QStringList line = arguments;
+    if (line.isEmpty())
+        line << program;
+    if (!parser.parse(line)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return Failure(program, u"неизвестный параметр «%1»."_s.arg(AsTyped(unknown[0], line)));
+        // Every other failure is a value option at the end of the line.
+        return Failure(program, u"параметру «%1» не хватает значения."_s.arg(line.last()));
+    }
+
+    CommandLine result;
+    if (parser.isSet(help)) {
+        result.action = CommandLine::Action::PrintHelp;
+        result.output = HelpText(program);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = CommandLine::Action::PrintVersion;
+        result.output = u"%1 %2\n"_s.arg(
+            QString::fromUtf8(kApplicationTitle), QString::fromLatin1(LENTAR_VERSION));
+        return result;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return Failure(program,
+            u"можно открыть только один файл, а названо %1: «%2»."_s.arg(files.size())
+                .arg(files.join(u"», «"_s)));
+    if (!files.isEmpty())
+        result.file = files[0];
+    return result;
+}
