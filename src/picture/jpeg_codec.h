@@ -16,11 +16,24 @@ class QIODevice;
 
 // Pictures above this many pixels are refused before decoding.
 inline constexpr std::uint64_t kMaxPicturePixels = 100'000'000;
-// Progressive and other multi-scan pictures keep all their coefficients in memory
-// (two bytes per coefficient, 64 per block); above this they are refused.
-inline constexpr std::size_t kMaxCoefficientBytes = std::size_t { 320 } << 20;
-// Honest progressive files have about ten scans; thousands only serve to make the
-// decoder spin.
+
+// What decoding a progressive (or other multi-scan) picture costs is counted in passes
+// of the decoder over one block of 8 x 8 coefficients. Every scan passes over the
+// blocks of its components. Holding the coefficients of the whole picture, which
+// libjpeg must do for such a file (allocating, clearing and reading them back out),
+// costs about as much as this many passes over each block.
+inline constexpr std::uint64_t kCoefficientWeight = 16;
+// The most a multi-scan picture may cost: a 32-megapixel photograph with colour
+// subsampling and the ten scans of libjpeg's own progression (750 000 blocks, 5.3
+// passes each on average) comes to this. On the build machine it takes about half a
+// second; the coefficients then take 128 MB.
+inline constexpr std::uint64_t kMaxDecodeWork = 16'000'000;
+// Passes over the average block of the picture. libjpeg's progression makes 4.7 to 6,
+// and even an encoder writing twenty-odd scans stays under this, since most scans
+// cover one component; a file beyond it only serves to keep the decoder busy.
+inline constexpr std::uint64_t kMaxPasses = 24;
+// For pictures known to be small: honest progressive files have about ten scans;
+// thousands only serve to make the decoder spin.
 inline constexpr int kMaxScans = 500;
 
 struct ScaledJpeg

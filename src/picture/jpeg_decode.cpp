@@ -1,5 +1,6 @@
 #include "picture/jpeg_codec.h"
 #include "picture/jpeg_error.h"
+#include "picture/jpeg_outline.h"
 
 #include "codec/error.h"
 
@@ -15,7 +16,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -109,8 +113,13 @@ struct DecodeJob
     JpegErrorManager err;
     DeviceSource source;
     jpeg_progress_mgr progress;
+    const JpegOutline *outline; // null when the source could not be read ahead
     bool tooLarge;
     bool multipleScans;
+    // Blocks the entropy decoder has gone through so far, and how many it may.
+    std::uint64_t scanBlocks;
+    std::uint64_t scanBlockBudget;
+    int countedScan;
     bool cmyk;
     bool invertedCmyk;
     std::vector<JSAMPLE> row; // one source row as libjpeg delivers it
@@ -131,16 +140,27 @@ DecodeJob &Job(j_common_ptr cinfo)
     return *static_cast<DecodeJob *>(cinfo->client_data);
 }
 
+const char kTooManyPasses[] = "слишком много проходов в файле";
+
+// The outline has already turned away the files that would take too many passes; this
+// holds the limit for a source that could not be read ahead, and should the outline
+// ever count less than libjpeg goes through.
 void ProgressMonitor(j_common_ptr cinfo)
 {
     DecodeJob &job = Job(cinfo);
-    if (job.cinfo.input_scan_number > kMaxScans)
-        FailJpeg(job.err, "слишком много проходов в файле");
+    const jpeg_decompress_struct &d = job.cinfo;
+    if (d.input_scan_number == job.countedScan || d.comps_in_scan == 0)
+        return;
+    job.countedScan = d.input_scan_number;
+    job.scanBlocks
+        += std::uint64_t(d.MCUs_per_row) * d.MCU_rows_in_scan * unsigned(d.blocks_in_MCU);
+    if (job.scanBlocks > job.scanBlockBudget)
+        FailJpeg(job.err, kTooManyPasses);
 }
 
-// Memory the decoder takes for the whole-image coefficient buffers of a multi-scan
-// file, computed the way it sizes them.
-std::uint64_t CoefficientBytes(const jpeg_decompress_struct &cinfo)
+// The blocks of the whole-image coefficient buffers of a multi-scan file, counted the
+// way the decoder sizes them.
+std::uint64_t CoefficientBlocks(const jpeg_decompress_struct &cinfo)
 {
     std::uint64_t blocks = 0;
     for (int ci = 0; ci < cinfo.num_components; ++ci) {
@@ -151,7 +171,17 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct &cinfo)
             / comp.v_samp_factor * comp.v_samp_factor;
         blocks += across * down;
     }
-    return blocks * sizeof(JBLOCK);
+    return blocks;
+}
+
+// The blocks the scans of a multi-scan picture may go through; the whole budget for
+// a picture whose coefficients alone would exceed it.
+std::uint64_t ScanBlockBudget(std::uint64_t pictureBlocks)
+{
+    if (kCoefficientWeight * pictureBlocks > kMaxDecodeWork)
+        return 0;
+    return std::min(
+        kMaxPasses * pictureBlocks, kMaxDecodeWork - kCoefficientWeight * pictureBlocks);
 }
 
 // The source row or column whose pixel lands at the centre of output position i of
@@ -349,6 +379,19 @@ void ReadScaledRows(DecodeJob &job)
     }
 }
 
+// Reads on to the end marker, so that damage below the last picked row and after the
+// last scan is found too. The rows still to come are skipped but for the last, which
+// is read: libjpeg skips to the end of the picture without reading anything.
+void FinishDecode(DecodeJob &job)
+{
+    jpeg_decompress_struct &cinfo = job.cinfo;
+    if (cinfo.output_scanline < cinfo.output_height) {
+        AdvanceTo(job, cinfo.output_height - 1);
+        ReadRow(job, job.row.data());
+    }
+    jpeg_finish_decompress(&cinfo);
+}
+
 // Drives libjpeg; returns false when it gave up (the reason is in job.err). Every
 // object here and in the functions called lives in job, so the jump back from
 // libjpeg's error handler leaves nothing undestroyed.
@@ -359,7 +402,8 @@ bool RunDecode(DecodeJob &job)
 
     jpeg_create_decompress(&job.cinfo);
     job.cinfo.client_data = &job;
-    job.cinfo.mem->max_memory_to_use = long(kMaxCoefficientBytes) + kDecoderWorkingMemory;
+    job.cinfo.mem->max_memory_to_use
+        = long(kMaxDecodeWork / kCoefficientWeight * sizeof(JBLOCK)) + kDecoderWorkingMemory;
     job.source.pub.init_source = InitSource;
     job.source.pub.fill_input_buffer = FillInputBuffer;
     job.source.pub.skip_input_data = SkipInputData;
@@ -374,8 +418,13 @@ bool RunDecode(DecodeJob &job)
     const std::uint64_t pixels
         = std::uint64_t(job.cinfo.image_width) * std::uint64_t(job.cinfo.image_height);
     job.multipleScans = jpeg_has_multiple_scans(&job.cinfo);
-    if (pixels > kMaxPicturePixels
-        || (job.multipleScans && CoefficientBytes(job.cinfo) > kMaxCoefficientBytes)) {
+    job.scanBlockBudget = std::numeric_limits<std::uint64_t>::max();
+    if (job.multipleScans) {
+        const std::uint64_t blocks = CoefficientBlocks(job.cinfo);
+        job.tooLarge = kCoefficientWeight * blocks > kMaxDecodeWork;
+        job.scanBlockBudget = ScanBlockBudget(blocks);
+    }
+    if (pixels > kMaxPicturePixels || job.tooLarge) {
         job.tooLarge = true;
         return true;
     }
@@ -384,29 +433,59 @@ bool RunDecode(DecodeJob &job)
     job.invertedCmyk = job.cmyk && job.cinfo.saw_Adobe_marker;
     job.cinfo.out_color_space = job.cmyk ? JCS_CMYK : JCS_RGB;
 
+    // A file that ends without its end marker has lost nothing when every scan is
+    // there: missing data within a scan makes the Huffman decoder complain, and the
+    // outline tells whether the scans go down to the last bit of every coefficient. A
+    // file that ends between two scans of a progressive picture would otherwise come
+    // out blurred. The arithmetic decoder pads missing data with zeros without a
+    // word, so for it the end of the file stays fatal, and so do leftover bytes after
+    // a scan, which are the one trace damage to its data leaves.
+    const bool arithmetic = job.cinfo.arith_code;
+    job.err.endOfFileTolerated
+        = !arithmetic && (job.outline ? job.outline->complete : !job.multipleScans);
+    job.err.extraneousDataFatal = arithmetic;
+
     jpeg_start_decompress(&job.cinfo);
     if (job.cinfo.output_components != (job.cmyk ? 4 : 3))
         FailJpeg(job.err, "неожиданное число цветовых составляющих");
-    // From here a single-scan file is read in step with its pixels: a missing end
-    // marker after the last data costs nothing, and missing data makes the Huffman
-    // decoder complain. A multi-scan file was read whole by jpeg_start_decompress,
-    // and the arithmetic decoder pads a short file with zeros without a word, so for
-    // those the end of the file stays fatal.
-    job.err.endOfFileTolerated = !job.multipleScans && !job.cinfo.arith_code;
 
     ReadScaledRows(job);
-    // The rows below the last picked one are of no interest; stop without reading them.
-    jpeg_abort_decompress(&job.cinfo);
+    FinishDecode(job);
     return true;
+}
+
+std::string TooLargeMessage(unsigned width, unsigned height)
+{
+    return QStringLiteral("Изображение слишком велико: %1 x %2 точек")
+        .arg(width)
+        .arg(height)
+        .toStdString();
 }
 
 } // namespace
 
 ScaledJpeg DecodeScaledJpeg(QIODevice &source)
 {
+    // What the scans will cost is known before libjpeg reads a byte: a file whose
+    // decoding is out of all proportion to its picture is refused at once.
+    std::optional<JpegOutline> outline;
+    if (!source.isSequential()) {
+        const qint64 start = source.pos();
+        outline = ReadJpegOutline(source);
+        if (source.pos() != start)
+            throw LentarError((kOpenFailed + source.errorString()).toStdString());
+        if (outline->frame && outline->multipleScans) {
+            if (outline->scanBlocks > kMaxPasses * outline->pictureBlocks)
+                throw LentarError((kOpenFailed + QString::fromUtf8(kTooManyPasses)).toStdString());
+            if (outline->scanBlocks + kCoefficientWeight * outline->pictureBlocks > kMaxDecodeWork)
+                throw LentarError(TooLargeMessage(outline->width, outline->height));
+        }
+    }
+
     auto job = std::make_unique<DecodeJob>();
     job->cinfo.err = InstallJpegErrorManager(job->err);
     job->source.device = &source;
+    job->outline = outline ? &*outline : nullptr;
 
     if (!RunDecode(*job)) {
         QString reason;
@@ -419,10 +498,7 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
         throw LentarError((kOpenFailed + reason).toStdString());
     }
     if (job->tooLarge)
-        throw LentarError(QStringLiteral("Изображение слишком велико: %1 x %2 точек")
-                              .arg(job->cinfo.image_width)
-                              .arg(job->cinfo.image_height)
-                              .toStdString());
+        throw LentarError(TooLargeMessage(job->cinfo.image_width, job->cinfo.image_height));
     return ScaledJpeg { std::move(job->image), job->multipleScans };
 }
 

@@ -40,6 +40,8 @@ bool LosesData(const JpegErrorManager &err, int code)
         return true;
     case JWRN_JPEG_EOF:
         return !err.endOfFileTolerated;
+    case JWRN_EXTRANEOUS_DATA:
+        return err.extraneousDataFatal;
     default:
         return false;
     }
@@ -67,6 +69,7 @@ jpeg_error_mgr *InstallJpegErrorManager(JpegErrorManager &err)
     err.message[0] = '\0';
     err.ownMessage = nullptr;
     err.endOfFileTolerated = false;
+    err.extraneousDataFatal = false;
     return &err.pub;
 }
 

@@ -21,6 +21,10 @@ struct JpegErrorManager
     // A premature end of file is harmless in a single-scan image once its data is
     // being decoded: the entropy decoder itself then complains when bits are missing.
     bool endOfFileTolerated;
+    // Bytes left over between the end of a scan's data and the next marker. Where the
+    // entropy decoder cannot notice damage itself (arithmetic coding pads missing data
+    // with zeros without a word), they are the only sign of it.
+    bool extraneousDataFatal;
 };
 
 // Installs the handlers into err and returns the pointer to store in cinfo.err.

@@ -18,6 +18,7 @@ struct JpegInspection
     QString reason; // Russian, lower case, empty when ok
 };
 
-// Decodes every scan of jpeg and reads every row, so damage anywhere in the data is
+// Decodes every coefficient of every scan of jpeg (the pixels at an eighth of the
+// size: the damage shows in the coefficients), so damage anywhere in the data is
 // found. Pictures with a side over maxSide are refused from their header.
 JpegInspection InspectJpeg(const QByteArray &jpeg, int maxSide = kMaxStoredPictureSide);

@@ -269,6 +269,103 @@ std::vector<jpeg_scan_info> ExcessiveScanScript()
     return scans;
 }
 
+std::vector<jpeg_scan_info> BandedScanScript(int components, int bands, int bits)
+{
+    std::vector<jpeg_scan_info> scans;
+    jpeg_scan_info dc { components, { 0, 1, 2, 3 }, 0, 0, 0, bits };
+    scans.push_back(dc);
+    for (int bit = bits; bit > 0; --bit)
+        scans.push_back({ components, { 0, 1, 2, 3 }, 0, 0, bit, bit - 1 });
+    for (int ci = 0; ci < components; ++ci) {
+        for (int band = 0; band < bands; ++band) {
+            const int first = 1 + band * 63 / bands;
+            const int last = (band + 1) * 63 / bands;
+            scans.push_back({ 1, { ci, 0, 0, 0 }, first, last, 0, bits });
+            for (int bit = bits; bit > 0; --bit)
+                scans.push_back({ 1, { ci, 0, 0, 0 }, first, last, bit, bit - 1 });
+        }
+    }
+    return scans;
+}
+
+std::vector<jpeg_scan_info> LongestGreyScanScript(int count)
+{
+    // libjpeg allows successive approximation from bit 10 of an 8-bit picture.
+    constexpr int kTopBit = 10;
+    std::vector<jpeg_scan_info> scans;
+    for (int k = 0; k < 64; ++k) {
+        scans.push_back({ 1, { 0, 0, 0, 0 }, k, k, 0, kTopBit });
+        for (int bit = kTopBit; bit > 0; --bit)
+            scans.push_back({ 1, { 0, 0, 0, 0 }, k, k, bit, bit - 1 });
+    }
+    scans.resize(std::min(scans.size(), std::size_t(count)));
+    return scans;
+}
+
+QByteArray ScanBomb(int scans, int width, int height)
+{
+    FixtureOptions options;
+    options.colour = FixtureColour::Grey;
+    options.arithmetic = true;
+    options.scans = LongestGreyScanScript(scans);
+    return EncodeFixture(SolidSamples(width, height, { 128 }), width, height, options);
+}
+
+namespace {
+
+struct ScanCountState
+{
+    jpeg_decompress_struct cinfo;
+    FixtureError err;
+    ~ScanCountState() { jpeg_destroy_decompress(&cinfo); }
+};
+
+bool RunScanCount(ScanCountState &s, const QByteArray &jpeg, LibjpegScans &out)
+{
+    if (setjmp(s.err.jump) != 0)
+        return false;
+    jpeg_create_decompress(&s.cinfo);
+    jpeg_mem_src(&s.cinfo, reinterpret_cast<const unsigned char *>(jpeg.constData()),
+        static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&s.cinfo, TRUE);
+    s.cinfo.buffered_image = TRUE;
+    jpeg_start_decompress(&s.cinfo);
+    for (int ci = 0; ci < s.cinfo.num_components; ++ci) {
+        const jpeg_component_info &c = s.cinfo.comp_info[ci];
+        const auto roundUp = [](unsigned blocks, int factor) {
+            return std::uint64_t(
+                (blocks + unsigned(factor) - 1) / unsigned(factor) * unsigned(factor));
+        };
+        out.pictureBlocks += roundUp(c.width_in_blocks, c.h_samp_factor)
+            * roundUp(c.height_in_blocks, c.v_samp_factor);
+    }
+    const auto addScan = [&] {
+        ++out.scans;
+        out.blocks += std::uint64_t(s.cinfo.MCUs_per_row) * s.cinfo.MCU_rows_in_scan
+            * unsigned(s.cinfo.blocks_in_MCU);
+    };
+    addScan();
+    for (;;) {
+        const int status = jpeg_consume_input(&s.cinfo);
+        if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED)
+            break;
+        if (status == JPEG_REACHED_SOS)
+            addScan();
+    }
+    return true;
+}
+
+} // namespace
+
+LibjpegScans CountLibjpegScans(const QByteArray &jpeg)
+{
+    LibjpegScans out;
+    auto state = std::make_unique<ScanCountState>();
+    state->cinfo.err = InstallFixtureError(state->err);
+    out.ok = RunScanCount(*state, jpeg, out);
+    return out;
+}
+
 bool WriteFileBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

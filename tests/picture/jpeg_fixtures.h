@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -77,6 +78,29 @@ QByteArray WithFrameSize(QByteArray jpeg, int width, int height);
 // A progressive scan script of three components that refines every coefficient of
 // every component one bit at a time: valid, and far over a sane number of scans.
 std::vector<jpeg_scan_info> ExcessiveScanScript();
+// A progressive script: the DC coefficients of all components and then each of bands
+// AC bands of every component, each first without its low bits bits and then refined
+// one bit at a time. 1 + bits + components x bands x (1 + bits) scans, all valid: what
+// an encoder that likes many scans might write.
+std::vector<jpeg_scan_info> BandedScanScript(int components, int bands, int bits);
+// The first count scans of the longest valid script for one component (704 scans):
+// every coefficient sent on its own from its tenth bit, then refined bit by bit.
+std::vector<jpeg_scan_info> LongestGreyScanScript(int count);
+// A valid file that makes a decoder go over its picture again and again: uniform grey,
+// arithmetic-coded (so every scan takes next to no bytes) with the first scans of the
+// longest script. Encoding takes as long as decoding, so keep it small in tests.
+QByteArray ScanBomb(int scans, int width, int height);
+
+struct LibjpegScans
+{
+    bool ok = false;
+    int scans = 0;
+    std::uint64_t blocks = 0; // the blocks of every scan, as libjpeg sets each scan up
+    // The blocks of the components, each rounded up to whole MCUs.
+    std::uint64_t pictureBlocks = 0;
+};
+// Reads the file scan by scan in libjpeg's buffered-image mode.
+LibjpegScans CountLibjpegScans(const QByteArray &jpeg);
 
 bool WriteFileBytes(const QString &path, const QByteArray &bytes);
 QByteArray ReadFileBytes(const QString &path);

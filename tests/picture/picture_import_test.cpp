@@ -220,10 +220,29 @@ private slots:
         QCOMPARE(ImportPicture(path, temp_).image.width, 30);
     }
 
+    // All the pixel data is there, only the closing marker is cut off: the picture is
+    // whole, whatever the number of scans.
+    void acceptsAMissingEndMarker_data()
+    {
+        QTest::addColumn<QByteArray>("whole");
+        FixtureOptions progressive;
+        progressive.progressive = true;
+        FixtureOptions componentScans;
+        componentScans.componentScans = true;
+        FixtureOptions restarts;
+        restarts.restartRows = 2;
+        FixtureOptions manyScans;
+        manyScans.scans = BandedScanScript(3, 2, 2);
+        QTest::newRow("baseline") << Photo(640, 480);
+        QTest::newRow("progressive") << Photo(640, 480, progressive);
+        QTest::newRow("one scan a component") << Photo(320, 200, componentScans);
+        QTest::newRow("restart markers") << Photo(200, 333, restarts);
+        QTest::newRow("21 scans") << Photo(150, 100, manyScans);
+    }
+
     void acceptsAMissingEndMarker()
     {
-        // All the pixel data is there; only the closing marker is cut off.
-        const QByteArray whole = Photo(640, 480);
+        QFETCH(QByteArray, whole);
         QVERIFY(whole.endsWith("\xff\xd9"));
         QVERIFY(WriteFileBytes(source_, whole));
         const RgbImage expected = ImportPicture(source_, temp_).image;
@@ -267,11 +286,43 @@ private slots:
         const qsizetype lastScan = progressiveFile.lastIndexOf("\xff\xda");
         QTest::newRow("progressive without its last scan")
             << progressiveFile.left(lastScan) << kOpenFailed;
-        QTest::newRow("progressive without end marker")
-            << progressiveFile.chopped(2) << kOpenFailed;
+        FixtureOptions componentScans;
+        componentScans.componentScans = true;
+        const QByteArray componentFile = Photo(320, 200, componentScans);
+        QTest::newRow("one scan a component, the last missing")
+            << componentFile.left(componentFile.lastIndexOf("\xff\xda")) << kOpenFailed;
         const QByteArray arithmeticFile = Photo(640, 480, arithmetic);
         QTest::newRow("arithmetic cut half way")
             << arithmeticFile.left(arithmeticFile.size() / 2) << kOpenFailed;
+        // The arithmetic decoder reads zeros where data is missing, so a file that ends
+        // early cannot be told from one that lacks only its end marker.
+        QTest::newRow("arithmetic without end marker") << arithmeticFile.chopped(2) << kOpenFailed;
+        FixtureOptions arithmeticProgressive = progressive;
+        arithmeticProgressive.arithmetic = true;
+        const QByteArray arithmeticProgressiveFile = Photo(640, 480, arithmeticProgressive);
+        QTest::newRow("arithmetic progressive without end marker")
+            << arithmeticProgressiveFile.chopped(2) << kOpenFailed;
+        // Damage to arithmetic-coded data: the decoder stops at the stray marker and
+        // fills the rest of the scan with zeros, or decodes nonsense and ends early;
+        // either way bytes are left over before the next marker.
+        const auto damaged = [](QByteArray jpeg, double at, QByteArray bytes) {
+            const qsizetype data = jpeg.indexOf("\xff\xda");
+            const qsizetype where = data + qsizetype((jpeg.size() - data) * at);
+            return jpeg.replace(where, bytes.size(), bytes);
+        };
+        QTest::newRow("arithmetic, a restart marker in the data")
+            << damaged(arithmeticFile, 0.5, "\xff\xd3") << kOpenFailed;
+        QTest::newRow("arithmetic, bytes overwritten")
+            << damaged(arithmeticFile, 0.4, "\x55\x56\x57\x58\x59\x5a\x5b\x5c") << kOpenFailed;
+        QTest::newRow("arithmetic progressive, a restart marker in the last scan")
+            << damaged(arithmeticProgressiveFile, 0.97, "\xff\xd3") << kOpenFailed;
+        // Below the last row the reduced picture takes: only reading on to the end
+        // finds it.
+        // (Of 12000 rows the reduced picture takes row 11980 last; the last 16 rows are
+        // coded after it.)
+        const QByteArray tall = EncodeFixture(PhotoSamples(40, 12000, 4), 40, 12000, arithmetic);
+        QTest::newRow("arithmetic, damaged below the last kept row")
+            << damaged(tall, 0.999, "\xff\xd5") << kOpenFailed;
         const QByteArray restartFile = Photo(640, 480, restarts);
         QTest::newRow("restarts cut half way")
             << restartFile.left(restartFile.size() / 2) << kOpenFailed;
@@ -295,8 +346,15 @@ private slots:
             << WithFrameSize(Photo(16, 16), 9000, 9000) << kOpenFailed;
         QTest::newRow("progressive header claims 4000x3000")
             << WithFrameSize(Photo(16, 16, progressive), 4000, 3000) << kOpenFailed;
+        // Its coefficients alone would take longer to fill and read back than any
+        // picture should make the user wait.
+        QTest::newRow("progressive without colour subsampling, header claims 5000x3500")
+            << WithFrameSize(Photo(16, 16, fullChroma), 5000, 3500)
+            << QStringLiteral("Изображение слишком велико: 5000 x 3500 точек");
         QTest::newRow("thousands of scans") << EncodeFixture(NoiseSamples(16, 16, 3, 1), 16, 16,
             scans) << kOpenFailed + QStringLiteral("слишком много проходов в файле");
+        QTest::newRow("499 scans") << ScanBomb(
+            499, 512, 512) << kOpenFailed + QStringLiteral("слишком много проходов в файле");
     }
 
     void refusesBadFiles()

@@ -152,13 +152,15 @@ void HostilePicturesTest::import_data()
     bytes("end marker missing", photo.chopped(2), "imported", u"300 x 200"_s);
     bytes("progressive, cut in the middle", progressivePhoto.left(progressivePhoto.size() / 2),
         "refused", kOpenFailed);
-    bytes("progressive, end marker missing", progressivePhoto.chopped(2), "either", {});
+    bytes(
+        "progressive, end marker missing", progressivePhoto.chopped(2), "imported", u"300 x 200"_s);
     bytes("header claims 65500 x 65500", WithFrameSize(Photo(64, 64), 65500, 65500), "refused",
         u"Изображение слишком велико: 65500 x 65500 точек"_s);
     bytes("header claims 10000 x 10000 over 64 x 64 of data",
         WithFrameSize(Photo(64, 64), 10000, 10000), "refused", kOpenFailed);
     bytes("progressive header claims 10000 x 10000",
-        WithFrameSize(Photo(64, 64, progressive), 10000, 10000), "refused", kOpenFailed);
+        WithFrameSize(Photo(64, 64, progressive), 10000, 10000), "refused",
+        u"Изображение слишком велико: 10000 x 10000 точек"_s);
     // Under the pixel limit, but its coefficients would need more memory than the
     // decoder may take.
     FixtureOptions progressiveFull = progressive;
@@ -176,6 +178,11 @@ void HostilePicturesTest::import_data()
     bytes("arithmetic-coded", Photo(600, 400, arithmetic), "imported", u"300 x 200"_s);
     bytes("arithmetic-coded progressive", Photo(600, 400, arithmeticProgressive), "imported",
         u"300 x 200"_s);
+    QByteArray damaged = Photo(600, 400, arithmetic);
+    damaged.replace(damaged.size() / 2, 2, "\xff\xd3");
+    bytes("arithmetic-coded, a marker in the middle of its data", damaged, "refused", kOpenFailed);
+    bytes("arithmetic-coded, end marker missing", Photo(600, 400, arithmetic).chopped(2), "refused",
+        kOpenFailed);
     bytes("arithmetic-coded 9000 x 9000 grey, a few kilobytes",
         Uniform(9000, 9000, FixtureColour::Grey, arithmetic), "imported", u"301 x 301"_s);
     bytes("progressive 6000 x 4000", Uniform(6000, 4000, FixtureColour::Rgb, progressive),
@@ -206,6 +213,19 @@ void HostilePicturesTest::import_data()
     scans.scans = ExcessiveScanScript();
     bytes("thousands of scans", Photo(32, 32, scans), "refused",
         kOpenFailed + u"слишком много проходов"_s);
+    // Two files of about 10 KB that kept the window frozen for seconds: uniform grey
+    // 6000 x 6000, arithmetic-coded, with 499 and with 704 scans.
+    for (const char *name : { "scan-bomb-499-scans-decoded-for-seconds.jpg",
+             "scan-bomb-704-scans-refused-after-seconds.jpg" })
+        bytes(name,
+            ReadFileBytes(QStringLiteral(LENTAR_PICTURE_REGRESSIONS "/") + QLatin1StringView(name)),
+            "refused", kOpenFailed + u"слишком много проходов"_s);
+    // The most a picture may cost: at the limit of passes and of the decoding work.
+    bytes("24 scans over 4900 x 4900 grey", ScanBomb(24, 4900, 4900), "imported", u"300 x 300"_s);
+    FixtureOptions wideChroma = progressive;
+    wideChroma.sampling = { { { 1, 1 }, { 1, 1 }, { 1, 1 }, { 1, 1 } } };
+    bytes("progressive 4600 x 3500, no colour subsampling",
+        Uniform(4600, 3500, FixtureColour::Rgb, wideChroma), "imported", u"300 x 229"_s);
 
     // Every sample black or white, independently in each colour, at full quality and
     // reduced to 301 x 301: the largest re-encoded file we could make a picture give.
