@@ -5,13 +5,22 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libjpeg-dev libxslt1-dev libxml2-dev
   xvfb xauth fonts-dejavu-core
 )
+# Building the Debian package (scripts/package.sh): dpkg-shlibdeps works out its
+# dependencies and needs file.
+package_tools=(dpkg-dev file)
+if [ "${LENTAR_WITH_PACKAGE_TOOLS:-0}" = 1 ]; then
+  packages+=("${package_tools[@]}")
+fi
 if [ "${LENTAR_WITH_TEST_TOOLS:-0}" = 1 ]; then
   packages+=(chromium clang libclang-rt-14-dev imagemagick)
   packages+=(libbenchmark-dev python3)
+  # The package and installation checks (scripts/package-check.sh).
+  packages+=("${package_tools[@]}" lintian desktop-file-utils appstream shared-mime-info
+             xdg-utils libfile-mimeinfo-perl libglib2.0-bin libxml2-utils man-db)
 fi
 
 missing=()

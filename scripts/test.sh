@@ -10,3 +10,5 @@ build=${LENTAR_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLENTAR_WERROR=ON
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# The installation and the Debian package of the same build.
+bash scripts/package-check.sh "$build"
