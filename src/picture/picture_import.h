@@ -46,6 +46,8 @@ inline constexpr char kPictureDialogFilter[] = "JPEG Image File (*.jpg;*.jpeg)";
 // earlier import is touched.
 ImportedPicture ImportPicture(const QString &sourcePath, const QString &tempFolder);
 
-// Asks for a picture through the platform's open dialog and imports it; nothing when
-// the user cancels.
+// Asks for a picture through the platform's open dialog; nothing when the user cancels.
+std::optional<QString> ChoosePicture(Platform &platform);
+
+// Asks for a picture and imports it; nothing when the user cancels.
 std::optional<ImportedPicture> ImportChosenPicture(Platform &platform);

@@ -396,10 +396,24 @@ void TLentar::showPicture(const WorkImage &image, const QImage *pixels)
 
 void TLentar::AddImgClick()
 {
+    // Decoding a big photograph takes a moment; the cursor shows it, and is restored
+    // before an error is shown.
+    struct BusyCursor
+    {
+        BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+        BusyCursor(const BusyCursor &) = delete;
+        BusyCursor &operator=(const BusyCursor &) = delete;
+    };
     guarded([this] {
-        const std::optional<ImportedPicture> imported = ImportChosenPicture(platform_);
-        if (!imported)
+        const std::optional<QString> path = ChoosePicture(platform_);
+        if (!path)
             return;
+        std::optional<ImportedPicture> imported;
+        {
+            const BusyCursor busy;
+            imported = ImportPicture(*path, platform_.tempFolder());
+        }
         const RgbImage &rgb = imported->image;
         const QImage pixels
             = QImage(rgb.rgb.data(), rgb.width, rgb.height, rgb.width * 3, QImage::Format_RGB888)
