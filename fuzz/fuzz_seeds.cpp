@@ -210,10 +210,11 @@ QList<FuzzSeed> PictureSeeds()
     FixtureOptions progressiveArithmetic = progressive;
     progressiveArithmetic.arithmetic = true;
 
+    const QByteArray progressiveSeed = EncodeFixture(photo(33, 17), 33, 17, progressive);
     QList<FuzzSeed> seeds {
         { u"baseline.jpg"_s, EncodeFixture(photo(40, 30), 40, 30) },
         { u"reduced.jpg"_s, EncodeFixture(photo(330, 12), 330, 12, coarse) },
-        { u"progressive.jpg"_s, EncodeFixture(photo(33, 17), 33, 17, progressive) },
+        { u"progressive.jpg"_s, progressiveSeed },
         { u"arithmetic.jpg"_s, EncodeFixture(photo(20, 20), 20, 20, arithmetic) },
         { u"progressive-arithmetic.jpg"_s,
             EncodeFixture(photo(16, 24), 16, 24, progressiveArithmetic) },
@@ -228,5 +229,15 @@ QList<FuzzSeed> PictureSeeds()
         { u"large-header.jpg"_s, WithFrameSize(EncodeFixture(photo(16, 16), 16, 16), 4000, 3000) },
     };
     seeds.append({ u"truncated.jpg"_s, seeds.front().bytes.left(seeds.front().bytes.size() / 2) });
+    seeds.append({ u"progressive-no-end-marker.jpg"_s, progressiveSeed.chopped(2) });
+    FixtureOptions manyScans;
+    manyScans.scans = BandedScanScript(3, 2, 2);
+    seeds.append({ u"many-scans.jpg"_s, EncodeFixture(photo(19, 11), 19, 11, manyScans) });
+    // Scans that pass over the picture far too often; the bigger ones, which kept the
+    // window busy for seconds, are kept in fuzz_regressions/picture.
+    seeds.append({ u"scan-bomb.jpg"_s, ScanBomb(300, 64, 64) });
+    QByteArray damaged = EncodeFixture(photo(48, 40), 48, 40, arithmetic);
+    damaged.replace(damaged.size() * 3 / 4, 2, "\xff\xd2");
+    seeds.append({ u"arithmetic-damaged.jpg"_s, damaged });
     return seeds;
 }
