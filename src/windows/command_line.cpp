@@ -42,19 +42,43 @@ CommandLine Failure(const QString &program, const QString &problem)
     return result;
 }
 
+bool TakesValue(const QString &name)
+{
+    for (const char *option : kQtValueOptions)
+        if (name == QLatin1String(option))
+            return true;
+    return false;
+}
+
+// An option's name without its dashes and its "=value".
+QString BareName(const QString &argument)
+{
+    QString bare = argument.section(u'=', 0, 0);
+    while (bare.startsWith(u'-'))
+        bare.remove(0, 1);
+    return bare;
+}
+
+// The options of the line, as typed, up to "--".
+QStringList Options(const QStringList &arguments)
+{
+    QStringList options;
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == u"--"_s)
+            break;
+        if (argument.startsWith(u'-') && argument != u"-"_s)
+            options << argument;
+    }
+    return options;
+}
+
 // The option as it was typed: one dash before a single letter, two before a word,
 // unless the user typed it otherwise.
 QString AsTyped(const QString &name, const QStringList &arguments)
 {
-    for (const QString &argument : arguments.mid(1)) {
-        if (argument == u"--"_s)
-            break;
-        QString bare = argument;
-        while (bare.startsWith(u'-'))
-            bare.remove(0, 1);
-        bare = bare.section(u'=', 0, 0);
-        if (bare == name && argument.startsWith(u'-'))
-            return argument.section(u'=', 0, 0);
+    for (const QString &option : Options(arguments)) {
+        if (BareName(option) == name)
+            return option.section(u'=', 0, 0);
     }
     return (name.size() == 1 ? u"-"_s : u"--"_s) + name;
 }
@@ -88,7 +112,13 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
             return Failure(program, u"неизвестный параметр «%1»."_s.arg(AsTyped(unknown[0], line)));
-        // Every other failure is a value option at the end of the line.
+        // Otherwise an option that takes no value was given one ("--help=1"), or an
+        // option that needs one ends the line.
+        for (const QString &option : Options(line)) {
+            if (option.contains(u'=') && !TakesValue(BareName(option)))
+                return Failure(program,
+                    u"параметр «%1» не принимает значения."_s.arg(option.section(u'=', 0, 0)));
+        }
         return Failure(program, u"параметру «%1» не хватает значения."_s.arg(line.last()));
     }
 

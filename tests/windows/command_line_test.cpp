@@ -98,6 +98,12 @@ void CommandLineTest::parse_data()
         << QStringList { u"lentar"_s, u"a.lnr.xml"_s, u"b.lnr.xml"_s } << A::Fail << QString() << 2
         << QStringList { u"lentar: можно открыть только один файл, а названо 2: «a.lnr.xml», "
                          u"«b.lnr.xml».\n"_s };
+    QTest::newRow("a value for an option that takes none")
+        << QStringList { u"lentar"_s, u"--version=2"_s } << A::Fail << QString() << 2
+        << QStringList { u"lentar: параметр «--version» не принимает значения.\n"_s };
+    QTest::newRow("Qt option with its value after =")
+        << QStringList { u"lentar"_s, u"-platform=offscreen"_s, u"a.lnr.xml"_s } << A::Start
+        << u"a.lnr.xml"_s << 0 << QStringList();
     QTest::newRow("Qt option without its value")
         << QStringList { u"lentar"_s, u"-platform"_s } << A::Fail << QString() << 2
         << QStringList { u"lentar: параметру «-platform» не хватает значения.\n"_s };
