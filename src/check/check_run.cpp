@@ -15,13 +15,17 @@
 
 namespace {
 
-// Reading a file takes several times its size at once (the bytes, the parsed tree,
-// the texts, the picture); this many bytes of files may be in work together. Files
-// are small as a rule and never wait; a few large ones take turns, so the peak stays
-// bounded on any number of processors.
-constexpr qint64 kFileBytesInWork = 12 * 1024 * 1024;
+// Reading a file takes many times its size at once: the bytes, the parsed tree, the
+// texts in UTF-8 and UTF-16, the picture as text and as bytes. A file's share of the
+// budget below is its size times this factor (measured on files that are nearly all
+// picture text, the worst case). A received lentar is some tens of kilobytes and
+// never waits; large ones take turns, so they do not pile up on a machine with many
+// processors.
+constexpr qint64 kMemoryPerFileByte = 20;
+constexpr qint64 kMemoryBudget = 64 * 1024 * 1024;
 
-// A counter of bytes that workers take before reading a file and give back after.
+// A counter of bytes that workers take before reading a file and give back after. A
+// file larger than the whole budget waits until it can have it all, then runs alone.
 class ByteBudget
 {
 public:
@@ -64,7 +68,7 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
     result.problems.resize(files.size());
     std::vector<std::optional<QString>> unreadable(files.size());
     CrossFileIndex index;
-    ByteBudget budget(kFileBytesInWork);
+    ByteBudget budget(kMemoryBudget);
 
     std::atomic<qsizetype> next { 0 };
     std::mutex doneMutex;
@@ -75,7 +79,7 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
         for (qsizetype i = next++; i < total; i = next++) {
             const QString &path = files[std::size_t(i)].shown;
             const qint64 size = std::min(QFileInfo(path).size(), kMaxLentarFileBytes);
-            const qint64 taken = budget.take(size);
+            const qint64 taken = budget.take(size * kMemoryPerFileByte);
             FileCheck check = CheckLentarFile(path);
             budget.give(taken);
             if (check.facts)

@@ -57,8 +57,10 @@ public:
             walkFolder(path, found);
             std::sort(found.begin(), found.end(),
                 [](const FoundFile &a, const FoundFile &b) { return a.shown < b.shown; });
-            for (FoundFile &file : found)
-                add(std::move(file));
+            for (FoundFile &file : found) {
+                const fs::path reached = ToPath(file.shown);
+                add(std::move(file), reached);
+            }
             return;
         }
         if (!fs::is_regular_file(status)) {
@@ -66,7 +68,7 @@ public:
                 QStringLiteral("не удалось прочитать «%1»: это не файл и не папка").arg(argument));
             return;
         }
-        add(FoundFile { argument, canonical(path) });
+        add(FoundFile { argument }, path);
     }
 
 private:
@@ -85,7 +87,7 @@ private:
             std::error_code typeError;
             if (!entry.is_directory(typeError) && IsLentarName(entry.path().filename())
                 && entry.is_regular_file(typeError)) {
-                found.push_back(FoundFile { FromPath(entry.path()), canonical(entry.path()) });
+                found.push_back(FoundFile { FromPath(entry.path()) });
             }
             it.increment(error);
             if (error) {
@@ -105,16 +107,14 @@ private:
         }
     }
 
-    static QString canonical(const fs::path &path)
+    // Every name a file is reached by leads to the same canonical path.
+    void add(FoundFile file, const fs::path &path)
     {
         std::error_code error;
-        const fs::path real = fs::canonical(path, error);
-        return FromPath(error ? fs::absolute(path, error) : real);
-    }
-
-    void add(FoundFile file)
-    {
-        if (seen_.insert(file.canonical.toStdString()).second)
+        fs::path real = fs::canonical(path, error);
+        if (error)
+            real = fs::absolute(path, error);
+        if (seen_.insert(real.string()).second)
             result_.files.push_back(std::move(file));
     }
 

@@ -11,7 +11,6 @@ struct FoundFile
 {
     QString shown; // as the report names it: the argument, or the argument's folder joined with the
                    // path below it
-    QString canonical; // the same file under every name it was reached by
 };
 
 struct WalkResult

@@ -2,6 +2,8 @@
 // exit status, its report and its CSV read back by an RFC 4180 reader.
 
 #include "check/file_walk.h"
+#include "check/progress_bar.h"
+#include "check/report.h"
 #include "fault_corpus.h"
 
 #include <QDir>
@@ -254,6 +256,72 @@ private slots:
             QStringList({ u"a.lnr.xml"_s, u"b/A.LNR.XML"_s, u"b/c/z.lnr.xml"_s, u"named.txt"_s }));
         QCOMPARE(walk.errors.size(), 1);
         QVERIFY(walk.errors.first().contains(u"nowhere"_s));
+    }
+
+    void summaryCounts_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("1") << 1
+                           << u"Проверено: 1 файл, с замечаниями: 1 файл, всего 1 замечание.\n"_s;
+        QTest::newRow("3") << 3
+                           << u"Проверено: 3 файла, с замечаниями: 3 файла, всего 3 замечания.\n"_s;
+        QTest::newRow("0")
+            << 0 << u"Проверено: 0 файлов, с замечаниями: 0 файлов, всего 0 замечаний.\n"_s;
+        QTest::newRow("12")
+            << 12 << u"Проверено: 12 файлов, с замечаниями: 12 файлов, всего 12 замечаний.\n"_s;
+        QTest::newRow("21")
+            << 21 << u"Проверено: 21 файл, с замечаниями: 21 файл, всего 21 замечание.\n"_s;
+        QTest::newRow("114")
+            << 114 << u"Проверено: 114 файлов, с замечаниями: 114 файлов, всего 114 замечаний.\n"_s;
+        QTest::newRow("1002")
+            << 1002
+            << u"Проверено: 1002 файла, с замечаниями: 1002 файла, всего 1002 замечания.\n"_s;
+    }
+
+    void summaryCounts()
+    {
+        QFETCH(int, files);
+        QFETCH(QString, line);
+        QCOMPARE(SummaryLine(files, files, files), line);
+    }
+
+    // Nothing for the first moments of a run; then a bar that is erased at the end.
+    void progressBarWaitsThenErasesItself()
+    {
+        std::FILE *stream = std::tmpfile();
+        QVERIFY(stream);
+        const auto contents = [stream] {
+            std::fflush(stream);
+            const long size = std::ftell(stream);
+            std::rewind(stream);
+            QByteArray bytes(size, '\0');
+            const std::size_t read = std::fread(bytes.data(), 1, std::size_t(size), stream);
+            std::fseek(stream, 0, SEEK_END);
+            return bytes.left(qsizetype(read));
+        };
+        ProgressBar waiting(stream, true, std::chrono::hours(1));
+        waiting.update(1, 4);
+        waiting.finish();
+        QCOMPARE(contents(), QByteArray());
+        ProgressBar notTerminal(stream, false, std::chrono::milliseconds(0));
+        notTerminal.update(1, 4);
+        QCOMPARE(contents(), QByteArray());
+
+        ProgressBar bar(stream, true, std::chrono::milliseconds(0));
+        bar.update(1, 4);
+        bar.update(1, 4); // the same line is not drawn again
+        bar.update(4, 4);
+        bar.finish();
+        const QByteArray quarter = "\r" + ProgressBar::line(1, 4, 60).toUtf8();
+        QCOMPARE(contents(), quarter + "\r" + ProgressBar::line(4, 4, 60).toUtf8() + "\r\033[K");
+        // A quarter of the bar is filled, and the line keeps to its width.
+        const QString line = ProgressBar::line(1, 4, 60);
+        QCOMPARE(line.size(), 60);
+        QVERIFY(line.endsWith(u"] 1/4"_s));
+        const qsizetype barWidth = line.indexOf(u']') - 1;
+        QCOMPARE(line.count(u'#'), barWidth / 4);
+        std::fclose(stream);
     }
 
 private:

@@ -30,7 +30,7 @@ QList<QStringList> CodesAcross(const Works &works)
         const QString path = dir.filePath(QString::number(i) + u".lnr.xml"_s);
         if (!WriteFile(path, LentarBytes(doc)))
             return {};
-        files.push_back({ path, path });
+        files.push_back({ path });
     }
     const CheckRunResult run = RunCheck(files, { 2, {} });
     QList<QStringList> codes;
