@@ -4,6 +4,7 @@
 #include "codec/error.h"
 #include "platform/working_file.h"
 
+#include <QDir>
 #include <QSaveFile>
 
 #include <cstring>
@@ -22,14 +23,21 @@ QByteArray PreviewStylesheetBytes()
 
 namespace {
 
-[[noreturn]] void ThrowStylesheetError(const QString &reason)
+// The folder as the user knows it: without the trailing separator, the current
+// directory spelled out.
+QString ShownFolder(const QString &folder)
 {
-    const QString message
-        = QStringLiteral("Ошибка записи файла шаблона во временную папку: ") + reason;
-    throw LentarError(message.toStdString());
+    const QString path = folder.isEmpty() ? QDir::currentPath() : QDir::cleanPath(folder);
+    return QDir::toNativeSeparators(path);
 }
 
 } // namespace
+
+QString StylesheetWriteError(const QString &folder, const QString &reason)
+{
+    return QStringLiteral("Ошибка записи файла шаблона в папку «%1»: %2")
+        .arg(ShownFolder(folder), reason);
+}
 
 void WritePreviewStylesheet(const QString &folder)
 {
@@ -50,13 +58,17 @@ void WritePreviewStylesheet(const QString &folder)
         reason = file.errorString();
     }
     if (!reason.isNull())
-        ThrowStylesheetError(reason);
+        throw LentarError(StylesheetWriteError(folder, reason).toStdString());
 }
 
 void WriteWorkingStylesheet(const QString &tempFolder)
 {
     const QString reason = WriteWorkingFile(
         tempFolder + QString::fromUtf8(kStylesheetFileName), PreviewStylesheetBytes());
-    if (!reason.isEmpty())
-        ThrowStylesheetError(reason);
+    if (!reason.isEmpty()) {
+        const QString message
+            = QStringLiteral("Ошибка записи файла шаблона во временную папку «%1»: %2")
+                  .arg(ShownFolder(tempFolder), reason);
+        throw LentarError(message.toStdString());
+    }
 }

@@ -15,11 +15,16 @@ extern const char PreviewStylesheetBase64[];
 // The decoded stylesheet bytes.
 QByteArray PreviewStylesheetBytes();
 
+// The message for a stylesheet that could not be written into folder: names the folder
+// and gives the system's reason.
+QString StylesheetWriteError(const QString &folder, const QString &reason);
+
 // Writes preview.lnr.xsl into folder (a path ending with "/"; empty means the current
-// directory). Throws LentarError "Ошибка записи файла шаблона во временную папку"
-// with the system's reason when the file cannot be written.
+// directory). Throws LentarError with StylesheetWriteError when the file cannot be
+// written; an earlier file of that name is then left as it was.
 void WritePreviewStylesheet(const QString &folder);
 
 // The same for the preview in the temporary folder, where the stylesheet is a working
-// file (see WriteWorkingFile): replaced whole, but not waited for on the disk.
+// file (see WriteWorkingFile): replaced whole, but not waited for on the disk. Its
+// error names the temporary folder.
 void WriteWorkingStylesheet(const QString &tempFolder);

@@ -5,8 +5,15 @@
 
 #include <QString>
 
+inline constexpr char kLentarExtension[] = ".lnr.xml";
+
+// True when a file name ends with ".lnr.xml", in any case.
+bool HasLentarExtension(const QString &fileName);
+
 // The name proposed in the save dialog: the title trimmed, reduced to Windows-1251,
-// with the characters a file name cannot hold replaced.
+// with the characters a file name cannot hold replaced, and ".lnr.xml" added unless
+// it is there already. A name too long for the file system (with room left for the
+// temporary name of a replacement) is cut between characters.
 QString ProposedFileName(const QString &title);
 
 // The save dialog's settings for a proposed name.
@@ -15,7 +22,8 @@ SaveDialogSettings LentarSaveDialogSettings(const QString &proposedName);
 // Shows the message for an incomplete lentar.
 void ShowIncompleteMessage(Platform &platform, const QString &missingItems);
 
-// The save command: check, ask for the path, write the lentar and its stylesheet,
-// confirm, clear the preview files. Returns true when the lentar was saved. A write
-// failure throws LentarError after leaving any earlier file of that name intact.
+// The save command: check, warn about characters the file cannot hold, ask for the
+// path, write the lentar and its stylesheet, confirm, clear the preview files. Returns
+// true when the lentar was saved. A write failure throws LentarError after leaving the
+// folder as it was: the earlier lentar of that name intact and no new stylesheet.
 bool SaveLentar(const LentarDocument &doc, Platform &platform);

@@ -112,7 +112,7 @@ void PreviewTest::failures_data()
     QTest::addColumn<QStringList>("left");
     QTest::newRow("temporary folder missing") << u"missing"_s << QString() << QStringList {};
     QTest::newRow("stylesheet blocked")
-        << u"stylesheet"_s << u"Ошибка записи файла шаблона во временную папку: "_s
+        << u"stylesheet"_s << u"Ошибка записи файла шаблона во временную папку «"_s
         << QStringList { u"preview.lnr.xml"_s, u"preview.lnr.xsl"_s };
     QTest::newRow("page blocked") << u"page"_s << QString()
                                   << QStringList { u"preview.lnr.html"_s, u"preview.lnr.xml"_s,
@@ -152,6 +152,8 @@ void PreviewTest::failures()
         QVERIFY2(shown.text.contains(u"preview.lnr.xml"_s), qPrintable(shown.text));
     if (failure == u"page"_s)
         QVERIFY2(shown.text.contains(u"preview.lnr.html"_s), qPrintable(shown.text));
+    if (failure == u"stylesheet"_s)
+        QVERIFY2(shown.text.startsWith(message + temp.path() + u"»: "_s), qPrintable(shown.text));
     QCOMPARE(Entries(temp.path()), left);
     if (failure == u"browser"_s)
         QCOMPARE(platform.openedInBrowser.size(), 1);

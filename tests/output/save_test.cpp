@@ -112,13 +112,29 @@ void SaveTest::proposedName_data()
 {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("name");
-    QTest::newRow("slash and question mark") << u"Кот/Пёс?"_s << u"Кот-Пёс-"_s;
-    QTest::newRow("quotation marks") << u"\"Кот\""_s << u"''Кот''"_s;
-    QTest::newRow("guillemets and dots stay") << u"«Кот». Версия 2.0"_s << u"«Кот». Версия 2.0"_s;
-    QTest::newRow("outside Windows-1251") << u"Кот 中"_s << u"Кот -"_s;
-    QTest::newRow("blanks and controls trimmed") << u" \t Кот \r\n"_s << u"Кот"_s;
-    QTest::newRow("all nine") << u"a\"b/c\\d?e|f*g<h>i:j"_s << u"a''b-c-d-e-f-g-h-i-j"_s;
-    QTest::newRow("inner blanks stay") << u"Кот  и  Пёс"_s << u"Кот  и  Пёс"_s;
+    QTest::newRow("slash and question mark") << u"Кот/Пёс?"_s << u"Кот-Пёс-.lnr.xml"_s;
+    QTest::newRow("quotation marks") << u"\"Кот\""_s << u"''Кот''.lnr.xml"_s;
+    QTest::newRow("guillemets and dots stay")
+        << u"«Кот». Версия 2.0"_s << u"«Кот». Версия 2.0.lnr.xml"_s;
+    QTest::newRow("outside Windows-1251") << u"Кот 中"_s << u"Кот -.lnr.xml"_s;
+    QTest::newRow("blanks and controls trimmed") << u" \t Кот \r\n"_s << u"Кот.lnr.xml"_s;
+    QTest::newRow("all nine") << u"a\"b/c\\d?e|f*g<h>i:j"_s << u"a''b-c-d-e-f-g-h-i-j.lnr.xml"_s;
+    QTest::newRow("inner blanks stay") << u"Кот  и  Пёс"_s << u"Кот  и  Пёс.lnr.xml"_s;
+    QTest::newRow("extension not doubled") << u"Итог.lnr.xml"_s << u"Итог.lnr.xml"_s;
+    QTest::newRow("extension in capitals kept") << u"Итог.LNR.XML"_s << u"Итог.LNR.XML"_s;
+    QTest::newRow("extension alone") << u".lnr.xml"_s << u".lnr.xml"_s;
+
+    // Names are cut between characters so that they fit the 255 bytes of a file name
+    // even with the 7 of the temporary name that replaces an earlier file.
+    QTest::newRow("Cyrillic cut") << QString(200, u'Я') << QString(120, u'Я') + u".lnr.xml"_s;
+    QTest::newRow("cut never halves a letter")
+        << u"a"_s + QString(200, u'Я') << u"a"_s + QString(119, u'Я') + u".lnr.xml"_s;
+    QTest::newRow("cut keeps the extension")
+        << QString(200, u'Я') + u".lnr.xml"_s << QString(120, u'Я') + u".lnr.xml"_s;
+    QTest::newRow("no blank left at the cut")
+        << QString(119, u'Я') + u" конец"_s << QString(119, u'Я') + u".lnr.xml"_s;
+    QTest::newRow("just fits") << QString(240, u'z') << QString(240, u'z') + u".lnr.xml"_s;
+    QTest::newRow("one over") << QString(241, u'z') << QString(240, u'z') + u".lnr.xml"_s;
 }
 
 void SaveTest::proposedName()
@@ -126,6 +142,7 @@ void SaveTest::proposedName()
     QFETCH(QString, title);
     QFETCH(QString, name);
     QCOMPARE(ProposedFileName(title), name);
+    QVERIFY(QFile::encodeName(name).size() <= 255 - 7);
 }
 
 void SaveTest::dialogSettings()
@@ -139,7 +156,7 @@ void SaveTest::dialogSettings()
     QCOMPARE(settings.filterDescription, u"Лентар Фестиваля «Ванторела»"_s);
     QCOMPARE(settings.filterPattern, u"*.lnr.xml"_s);
     QCOMPARE(settings.defaultSuffix, u"lnr.xml"_s);
-    QCOMPARE(settings.initialFileName, u"Кот-Пёс-"_s);
+    QCOMPARE(settings.initialFileName, u"Кот-Пёс-.lnr.xml"_s);
     QVERIFY(settings.confirmOverwrite);
 }
 
@@ -262,9 +279,23 @@ void SaveTest::failedSave()
     if (failure == u"lentar blocked"_s) {
         QVERIFY(QFileInfo(path).isDir());
     }
-    // The stylesheet is written first, so its failure leaves the earlier lentar as it was.
+    // Nothing the failed save wrote is left: no stylesheet beside a lentar that is not
+    // there, no temporary file.
+    const QString stylesheet = scene.save(u"preview.lnr.xsl"_s);
+    QCOMPARE(QFileInfo(stylesheet).isDir(), stylesheetFails);
+    QVERIFY(!QFileInfo(stylesheet).isFile());
+    if (failure != u"missing"_s) {
+        QStringList expected { QFileInfo(path).fileName() };
+        if (stylesheetFails)
+            expected.append(u"preview.lnr.xsl"_s);
+        QCOMPARE(Entries(scene.target.path()), expected);
+    }
+    // The message says where the stylesheet could not go.
     if (stylesheetFails)
-        QVERIFY(error.startsWith(u"Ошибка записи файла шаблона во временную папку"_s));
+        QCOMPARE(error.left(error.indexOf(u"»"_s) + 1),
+            u"Ошибка записи файла шаблона в папку «%1»"_s.arg(scene.target.path()));
+    else
+        QVERIFY2(error.startsWith(u"Не удалось записать файл «%1»"_s.arg(path)), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(SaveTest)
