@@ -1,6 +1,7 @@
 #include "windows/add.h"
 
 #include "codec/participant_id.h"
+#include "windows/controls.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -66,27 +67,19 @@ public:
 TForm1::TForm1(QWidget *parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Добавить"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-        | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    SetUpFixedDialog(*this, "Form1", QStringLiteral("Добавить"));
 
-    AddIDLabel = new QLabel(QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"), this);
-    AddIDLabel->setObjectName(QStringLiteral("AddIDLabel"));
-
-    AddID = new QLineEdit(this);
-    AddID->setObjectName(QStringLiteral("AddID"));
+    AddID = MakeControl<QLineEdit>(this, "AddID");
     AddID->setMaxLength(kIdLength);
     AddID->setValidator(new IdCharacterFilter(AddID));
     AddID->installEventFilter(this);
-    AddIDLabel->setBuddy(AddID);
+    AddIDLabel = MakeLabel(
+        this, "AddIDLabel", QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"), {}, AddID);
 
-    Button1 = new QPushButton(QStringLiteral("Добавить"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = MakeButton(this, "Button1", {}, QStringLiteral("Добавить"));
     Button1->setDefault(true);
     Button1->setEnabled(false);
 
-    AddIDLabel->adjustSize();
     const int width = std::max(249, AddIDLabel->width() + 16);
     AddIDLabel->move(8, 8);
     AddID->setGeometry(8, 27, width - 16, 21);

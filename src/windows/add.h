@@ -21,9 +21,6 @@ public:
     // pressed the button, nothing when the dialog was closed otherwise.
     std::optional<QString> askIdentifier();
 
-    QLineEdit *AddID = nullptr;
-    QPushButton *Button1 = nullptr;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -34,5 +31,8 @@ private:
     static bool AddIDKeyPress(const QKeyEvent &event);
     void AddIDChange();
     void insertFiltered(const QString &text);
+
     QLabel *AddIDLabel = nullptr;
+    QLineEdit *AddID = nullptr;
+    QPushButton *Button1 = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "windows/subj.h"
 
 #include "document/subject_catalogue.h"
+#include "windows/controls.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -61,10 +62,7 @@ constexpr int kRowPitch = 23;
 TSubjects::TSubjects(QWidget *parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Subjects"));
-    setWindowTitle(QStringLiteral("Разделы"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-        | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    SetUpFixedDialog(*this, "Subjects", QStringLiteral("Разделы"));
 
     // Created in the tab order: the two main frames, the button, then the rest.
     const auto makeGroup = [this](int index, const QString &caption) {
@@ -91,8 +89,7 @@ TSubjects::TSubjects(QWidget *parent)
     makeGroup(1, SubjectCatalogue::groupCaption(SubjectGroup::Other));
     makeBoxes(1);
 
-    Button1 = new QPushButton(QStringLiteral("Выбрать"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = MakeButton(this, "Button1", {}, QStringLiteral("Выбрать"));
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
     makeGroup(2, SubjectCatalogue::groupCaption(SubjectGroup::Additional));

@@ -25,18 +25,16 @@ public:
     // Checks exactly the boxes of the given sb_id values (0 ignored).
     void setChosen(const std::array<int, kSubjectSlots> &chosen);
 
-    QCheckBox *box(int sb_id) const;
-
-    QPushButton *Button1 = nullptr;
-
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    QCheckBox *box(int sb_id) const;
     void CheckBoxClick();
     void fitToFont();
 
     std::map<int, QCheckBox *> boxes_;
     std::array<QGroupBox *, 4> groups_ {};
     std::array<QLabel *, 3> labels_ {};
+    QPushButton *Button1 = nullptr;
 };

@@ -1,3 +1,4 @@
+#include "window_driver.h"
 #include "windows/add.h"
 
 #include <QApplication>
@@ -24,6 +25,16 @@ void pressKey(
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
     QApplication::sendEvent(target, &release);
+}
+
+QLineEdit *field(const TForm1 &dialog)
+{
+    return Child<QLineEdit>(&dialog, "AddID");
+}
+
+QPushButton *button(const TForm1 &dialog)
+{
+    return Child<QPushButton>(&dialog, "Button1");
 }
 
 bool messageBoxShown()
@@ -92,22 +103,22 @@ void AddTest::keyFilter()
 
     QApplication::clipboard()->setText(QStringLiteral("234"));
     TForm1 dialog;
-    QTest::keyClick(dialog.AddID, Qt::Key_1);
-    pressKey(dialog.AddID, key, text, Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(dialog.AddID->text(), expected);
+    QTest::keyClick(field(dialog), Qt::Key_1);
+    pressKey(field(dialog), key, text, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(field(dialog)->text(), expected);
 }
 
 void AddTest::editingKeysStillWork()
 {
     TForm1 dialog;
-    QTest::keyClicks(dialog.AddID, QStringLiteral("1234"));
-    QTest::keyClick(dialog.AddID, Qt::Key_Backspace);
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("123"));
-    QTest::keyClick(dialog.AddID, Qt::Key_Home);
-    QTest::keyClick(dialog.AddID, Qt::Key_Delete);
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("23"));
-    QTest::keyClick(dialog.AddID, Qt::Key_9);
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("923"));
+    QTest::keyClicks(field(dialog), QStringLiteral("1234"));
+    QTest::keyClick(field(dialog), Qt::Key_Backspace);
+    QCOMPARE(field(dialog)->text(), QStringLiteral("123"));
+    QTest::keyClick(field(dialog), Qt::Key_Home);
+    QTest::keyClick(field(dialog), Qt::Key_Delete);
+    QCOMPARE(field(dialog)->text(), QStringLiteral("23"));
+    QTest::keyClick(field(dialog), Qt::Key_9);
+    QCOMPARE(field(dialog)->text(), QStringLiteral("923"));
 }
 
 void AddTest::standardShortcuts_data()
@@ -159,13 +170,13 @@ void AddTest::standardShortcuts()
 
     TForm1 dialog;
     QApplication::clipboard()->setText(clipboard);
-    QTest::keyClicks(dialog.AddID, typed);
-    QCOMPARE(dialog.AddID->text(), typed);
+    QTest::keyClicks(field(dialog), typed);
+    QCOMPARE(field(dialog)->text(), typed);
     for (int i = 0; i < keys.count(); ++i)
-        QTest::keyClick(dialog.AddID, keys[i].key(), keys[i].keyboardModifiers());
-    QCOMPARE(dialog.AddID->text(), expected);
+        QTest::keyClick(field(dialog), keys[i].key(), keys[i].keyboardModifiers());
+    QCOMPARE(field(dialog)->text(), expected);
     QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
-    QCOMPARE(dialog.Button1->isEnabled(), complete);
+    QCOMPARE(button(dialog)->isEnabled(), complete);
 }
 
 void AddTest::contextMenuPaste_data()
@@ -200,9 +211,9 @@ void AddTest::contextMenuPaste()
     QApplication::clipboard()->setText(clipboard);
 
     // What a right-click on the field produces, then a click on "Paste".
-    const QPoint at = dialog.AddID->rect().center();
-    QContextMenuEvent request(QContextMenuEvent::Mouse, at, dialog.AddID->mapToGlobal(at));
-    QApplication::sendEvent(dialog.AddID, &request);
+    const QPoint at = field(dialog)->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, field(dialog)->mapToGlobal(at));
+    QApplication::sendEvent(field(dialog), &request);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
     QVERIFY(menu);
     QAction *paste = nullptr;
@@ -213,12 +224,12 @@ void AddTest::contextMenuPaste()
     QVERIFY(paste);
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
     QTRY_VERIFY(!menu->isVisible());
-    QCOMPARE(dialog.AddID->text(), expected);
+    QCOMPARE(field(dialog)->text(), expected);
 
     // One step of the field's undo takes the paste back.
     if (!expected.isEmpty()) {
-        QTest::keyClick(dialog.AddID, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(dialog.AddID->text(), QString());
+        QTest::keyClick(field(dialog), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(field(dialog)->text(), QString());
     }
 }
 
@@ -228,18 +239,18 @@ void AddTest::droppedText()
     TForm1 dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::keyClicks(dialog.AddID, QStringLiteral("12"));
+    QTest::keyClicks(field(dialog), QStringLiteral("12"));
 
     QMimeData data;
     data.setText(QStringLiteral("ID: 3-4567890123"));
-    const QPointF end(dialog.AddID->width() - 2, dialog.AddID->height() / 2);
+    const QPointF end(field(dialog)->width() - 2, field(dialog)->height() / 2);
     QDragEnterEvent enter(end.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dialog.AddID, &enter);
+    QApplication::sendEvent(field(dialog), &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dialog.AddID, &drop);
+    QApplication::sendEvent(field(dialog), &drop);
     QVERIFY(drop.isAccepted());
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("123-4567890"));
+    QCOMPARE(field(dialog)->text(), QStringLiteral("123-4567890"));
 }
 
 void AddTest::buttonRule_data()
@@ -273,27 +284,27 @@ void AddTest::buttonRule()
     QFETCH(bool, enabled);
 
     TForm1 dialog;
-    QTest::keyClicks(dialog.AddID, typed);
-    QCOMPARE(dialog.AddID->text(), typed);
-    QCOMPARE(dialog.Button1->isEnabled(), enabled);
+    QTest::keyClicks(field(dialog), typed);
+    QCOMPARE(field(dialog)->text(), typed);
+    QCOMPARE(button(dialog)->isEnabled(), enabled);
 }
 
 void AddTest::notANumberDisablesQuietly()
 {
     TForm1 dialog;
-    QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
-    QVERIFY(dialog.Button1->isEnabled());
+    QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
+    QVERIFY(button(dialog)->isEnabled());
 
     // Replacing a complete identifier by a lone dash in one step.
-    dialog.AddID->selectAll();
-    QTest::keyClick(dialog.AddID, Qt::Key_Minus);
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("-"));
-    QVERIFY(!dialog.Button1->isEnabled());
+    QTest::keyClick(field(dialog), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field(dialog), Qt::Key_Minus);
+    QCOMPARE(field(dialog)->text(), QStringLiteral("-"));
+    QVERIFY(!button(dialog)->isEnabled());
     QVERIFY(!messageBoxShown());
 
-    QTest::keyClick(dialog.AddID, Qt::Key_Backspace);
-    QVERIFY(dialog.AddID->text().isEmpty());
-    QVERIFY(!dialog.Button1->isEnabled());
+    QTest::keyClick(field(dialog), Qt::Key_Backspace);
+    QVERIFY(field(dialog)->text().isEmpty());
+    QVERIFY(!button(dialog)->isEnabled());
 }
 
 void AddTest::keysCloseOnlyWhileEnabled_data()
@@ -319,8 +330,8 @@ void AddTest::keysCloseOnlyWhileEnabled()
     TForm1 dialog;
     bool stayedOpen = false;
     QTimer::singleShot(0, &dialog, [&] {
-        QTest::keyClicks(dialog.AddID, typed);
-        QTest::keyClick(dialog.AddID, Qt::Key(key));
+        QTest::keyClicks(field(dialog), typed);
+        QTest::keyClick(field(dialog), Qt::Key(key));
         stayedOpen = dialog.isVisible();
         if (stayedOpen)
             dialog.close();
@@ -336,24 +347,24 @@ void AddTest::keysCloseOnlyWhileEnabled()
 void AddTest::askIdentifierStartsEmpty()
 {
     TForm1 dialog;
-    QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
-    QVERIFY(dialog.Button1->isEnabled());
+    QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
+    QVERIFY(button(dialog)->isEnabled());
 
     QString textWhenShown = QStringLiteral("not shown");
     bool buttonWhenShown = true;
     QWidget *focusWhenShown = nullptr;
     QTimer::singleShot(0, &dialog, [&] {
-        textWhenShown = dialog.AddID->text();
-        buttonWhenShown = dialog.Button1->isEnabled();
+        textWhenShown = field(dialog)->text();
+        buttonWhenShown = button(dialog)->isEnabled();
         focusWhenShown = dialog.focusWidget();
-        QTest::keyClicks(dialog.AddID, QStringLiteral("987-654-321"));
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        QTest::keyClicks(field(dialog), QStringLiteral("987-654-321"));
+        QTest::mouseClick(button(dialog), Qt::LeftButton);
     });
     const std::optional<QString> result = dialog.askIdentifier();
 
     QCOMPARE(textWhenShown, QString());
     QVERIFY(!buttonWhenShown);
-    QCOMPARE(focusWhenShown, dialog.AddID);
+    QCOMPARE(focusWhenShown, field(dialog));
     QCOMPARE(result, std::optional<QString>(QStringLiteral("987-654-321")));
 }
 
@@ -361,12 +372,12 @@ void AddTest::closeBoxGivesNothing()
 {
     TForm1 dialog;
     QTimer::singleShot(0, &dialog, [&] {
-        QTest::keyClicks(dialog.AddID, QStringLiteral("123456789"));
+        QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
         dialog.close();
     });
     QCOMPARE(dialog.askIdentifier(), std::nullopt);
     // The dialog is only hidden: the text stays until the next showing empties it.
-    QCOMPARE(dialog.AddID->text(), QStringLiteral("123456789"));
+    QCOMPARE(field(dialog)->text(), QStringLiteral("123456789"));
 }
 
 QTEST_MAIN(AddTest)

@@ -1,3 +1,4 @@
+#include "window_driver.h"
 #include "windows/subj.h"
 
 #include <QCheckBox>
@@ -16,12 +17,17 @@ using Slots = std::array<int, kSubjectSlots>;
 const int kAllIds[]
     = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24 };
 
-// What a mouse click on an enabled box does: toggle it and report the click.
+QCheckBox *box(const TSubjects &dialog, int sb_id)
+{
+    return dialog.findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(sb_id));
+}
+
+// A mouse click on a box that the test expects to be enabled.
 void click(TSubjects &dialog, int sb_id)
 {
-    QCheckBox *box = dialog.box(sb_id);
-    QVERIFY2(box->isEnabled(), qPrintable(QStringLiteral("CheckBox%1 disabled").arg(sb_id)));
-    box->click();
+    QCheckBox *b = Child<QCheckBox>(&dialog, QStringLiteral("CheckBox%1").arg(sb_id));
+    QVERIFY2(b->isEnabled(), qPrintable(QStringLiteral("CheckBox%1 disabled").arg(sb_id)));
+    Tick(b);
 }
 
 } // namespace
@@ -49,13 +55,13 @@ void SubjTest::initialState()
 {
     TSubjects dialog;
     for (int sb_id : kAllIds) {
-        QCheckBox *box = dialog.box(sb_id);
-        QVERIFY(box);
-        QCOMPARE(box->objectName(), QStringLiteral("CheckBox%1").arg(sb_id));
-        QVERIFY(!box->isChecked());
-        QCOMPARE(box->isEnabled(), sb_id <= 21);
+        QCheckBox *b = box(dialog, sb_id);
+        QVERIFY(b);
+        QCOMPARE(b->objectName(), QStringLiteral("CheckBox%1").arg(sb_id));
+        QVERIFY(!b->isChecked());
+        QCOMPARE(b->isEnabled(), sb_id <= 21);
     }
-    QCOMPARE(dialog.box(23), nullptr);
+    QCOMPARE(box(dialog, 23), nullptr);
     QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
 }
 
@@ -75,33 +81,33 @@ void SubjTest::threeMainSubjects()
         click(dialog, sb_id);
 
     for (int sb_id = 1; sb_id <= 21; ++sb_id)
-        QCOMPARE(dialog.box(sb_id)->isEnabled(), chosen.contains(sb_id));
+        QCOMPARE(box(dialog, sb_id)->isEnabled(), chosen.contains(sb_id));
 
     click(dialog, chosen[1]);
     for (int sb_id = 1; sb_id <= 21; ++sb_id)
-        QVERIFY(dialog.box(sb_id)->isEnabled());
-    QCOMPARE(dialog.box(chosen[1])->isChecked(), false);
+        QVERIFY(box(dialog, sb_id)->isEnabled());
+    QCOMPARE(box(dialog, chosen[1])->isChecked(), false);
 }
 
 void SubjTest::additionalNeedAMainSubject()
 {
     TSubjects dialog;
     click(dialog, 5);
-    QVERIFY(dialog.box(22)->isEnabled());
-    QVERIFY(dialog.box(24)->isEnabled());
+    QVERIFY(box(dialog, 22)->isEnabled());
+    QVERIFY(box(dialog, 24)->isEnabled());
     click(dialog, 22);
     click(dialog, 24);
     click(dialog, 9);
 
     click(dialog, 5);
-    QVERIFY(dialog.box(22)->isChecked());
-    QVERIFY(dialog.box(24)->isChecked());
+    QVERIFY(box(dialog, 22)->isChecked());
+    QVERIFY(box(dialog, 24)->isChecked());
 
     // Unchecking the last main subject takes both additional ones with it.
     click(dialog, 9);
     for (int sb_id : { 22, 24 }) {
-        QVERIFY(!dialog.box(sb_id)->isEnabled());
-        QVERIFY(!dialog.box(sb_id)->isChecked());
+        QVERIFY(!box(dialog, sb_id)->isEnabled());
+        QVERIFY(!box(dialog, sb_id)->isChecked());
     }
     QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
 }
@@ -113,9 +119,9 @@ void SubjTest::teacherAidDoesNotCount()
     click(dialog, 2);
     click(dialog, 22);
     click(dialog, 24);
-    QVERIFY(dialog.box(3)->isEnabled());
+    QVERIFY(box(dialog, 3)->isEnabled());
     click(dialog, 3);
-    QVERIFY(!dialog.box(4)->isEnabled());
+    QVERIFY(!box(dialog, 4)->isEnabled());
     QCOMPARE(dialog.chosenSlots(), (Slots { 1, 2, 3, 22, 24 }));
 }
 
@@ -127,16 +133,16 @@ void SubjTest::projectBoxHasNoHandler()
     click(dialog, 3);
     // Unchecked behind the handler's back: the other boxes stay disabled until a
     // handler runs again.
-    dialog.box(3)->setChecked(false);
-    QVERIFY(!dialog.box(4)->isEnabled());
+    box(dialog, 3)->setChecked(false);
+    QVERIFY(!box(dialog, 4)->isEnabled());
 
     click(dialog, 24);
-    QVERIFY(!dialog.box(4)->isEnabled());
+    QVERIFY(!box(dialog, 4)->isEnabled());
     click(dialog, 24);
-    QVERIFY(!dialog.box(4)->isEnabled());
+    QVERIFY(!box(dialog, 4)->isEnabled());
 
     click(dialog, 22);
-    QVERIFY(dialog.box(4)->isEnabled());
+    QVERIFY(box(dialog, 4)->isEnabled());
 }
 
 void SubjTest::slotsInCatalogueOrder_data()
@@ -158,7 +164,7 @@ void SubjTest::slotsInCatalogueOrder()
     // Additional boxes need a main subject first; click them once one is checked.
     QList<int> later;
     for (int sb_id : clicks) {
-        if (!dialog.box(sb_id)->isEnabled())
+        if (!box(dialog, sb_id)->isEnabled())
             later.append(sb_id);
         else
             click(dialog, sb_id);
@@ -199,11 +205,11 @@ void SubjTest::setChosen()
     const std::set<int> chosen(expected.begin(), expected.end());
     for (int sb_id = 1; sb_id <= 21; ++sb_id) {
         if (!chosen.count(sb_id))
-            QCOMPARE(dialog.box(sb_id)->isEnabled(), othersEnabled);
+            QCOMPARE(box(dialog, sb_id)->isEnabled(), othersEnabled);
     }
     const bool anyMain = expected[0] != 0 && expected[0] <= 21;
-    QCOMPARE(dialog.box(22)->isEnabled(), anyMain);
-    QCOMPARE(dialog.box(24)->isEnabled(), anyMain);
+    QCOMPARE(box(dialog, 22)->isEnabled(), anyMain);
+    QCOMPARE(box(dialog, 24)->isEnabled(), anyMain);
 }
 
 void SubjTest::confirmAndCloseKeepBoxes()
@@ -211,12 +217,12 @@ void SubjTest::confirmAndCloseKeepBoxes()
     TSubjects dialog;
     QTimer::singleShot(0, &dialog, [&] {
         click(dialog, 4);
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&dialog, "Button1"), Qt::LeftButton);
     });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
 
     QTimer::singleShot(0, &dialog, [&] {
-        QVERIFY(dialog.box(4)->isChecked());
+        QVERIFY(box(dialog, 4)->isChecked());
         click(dialog, 13);
         dialog.close();
     });
@@ -233,15 +239,15 @@ void SubjTest::captionsAreNotCut()
     const QRect client = dialog.rect();
     for (auto *group : dialog.findChildren<QGroupBox *>())
         QVERIFY2(client.contains(group->geometry()), qPrintable(group->objectName()));
-    QVERIFY(client.contains(dialog.Button1->geometry()));
+    QVERIFY(client.contains(Child<QPushButton>(&dialog, "Button1")->geometry()));
 
     for (int sb_id : kAllIds) {
-        QCheckBox *box = dialog.box(sb_id);
-        QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->text()));
-        QVERIFY(box->parentWidget()->rect().contains(box->geometry()));
+        QCheckBox *b = box(dialog, sb_id);
+        QVERIFY2(b->width() >= b->sizeHint().width(), qPrintable(b->text()));
+        QVERIFY(b->parentWidget()->rect().contains(b->geometry()));
         for (int other : kAllIds) {
-            if (other != sb_id && dialog.box(other)->parentWidget() == box->parentWidget())
-                QVERIFY(!box->geometry().intersects(dialog.box(other)->geometry()));
+            if (other != sb_id && box(dialog, other)->parentWidget() == b->parentWidget())
+                QVERIFY(!b->geometry().intersects(box(dialog, other)->geometry()));
         }
     }
     for (auto *label : dialog.findChildren<QLabel *>()) {
