@@ -3,6 +3,8 @@
 #include "codec/participant_id.h"
 #include "platform/platform.h"
 #include "windows/add.h"
+#include "windows/controls.h"
+#include "windows/help_panel.h"
 #include "windows/help_texts.h"
 
 #include <QComboBox>
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -97,57 +98,31 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     buildHalf(authors_,
         { 3, 382, "AuthorsGroup", "AuthorsListBox", "AuthorAdd", "AuthorDelete",
             { "AuthorsLastname", "AuthorsName", "AuthorsPatronymic" },
-            { "Author_idLabel", "Last_nameLabel", "NameLabel", "AuthorPatronymicLabel" } });
-    connect(authors_.add, &QPushButton::clicked, this, &ParticipantsPage::AuthorAddClick);
-    connect(authors_.del, &QPushButton::clicked, this, &ParticipantsPage::AuthorDeleteClick);
-    connect(authors_.list, &QListWidget::itemSelectionChanged, this,
-        &ParticipantsPage::AuthorSelectClick);
-    connect(
-        authors_.edits[0], &QLineEdit::textChanged, this, &ParticipantsPage::AuthorsLastnameChange);
-    connect(authors_.edits[1], &QLineEdit::textChanged, this, &ParticipantsPage::AuthorsNameChange);
-    connect(authors_.edits[2], &QLineEdit::textChanged, this,
-        &ParticipantsPage::AuthorsPatronymicChange);
-
+            { "Author_idLabel", "Last_nameLabel", "NameLabel", "AuthorPatronymicLabel" } },
+        { &ParticipantsPage::AuthorAddClick, &ParticipantsPage::AuthorDeleteClick,
+            &ParticipantsPage::AuthorSelectClick,
+            { &ParticipantsPage::AuthorsLastnameChange, &ParticipantsPage::AuthorsNameChange,
+                &ParticipantsPage::AuthorsPatronymicChange } });
     buildHalf(leaders_,
         { 391, 383, "TeachersGroup", "TeachersListBox", "TeacherAdd", "TeacherDelete",
             { "TeachersLastname", "TeachersName", "TeachersPatronymic" },
-            { "TeacherLabel", "tsurnameLabel", "tnameLabel", "PatronymicLabel" } });
-    connect(leaders_.add, &QPushButton::clicked, this, &ParticipantsPage::TeacherAddClick);
-    connect(leaders_.del, &QPushButton::clicked, this, &ParticipantsPage::TeacherDeleteClick);
-    connect(leaders_.list, &QListWidget::itemSelectionChanged, this,
-        &ParticipantsPage::TeacherSelectClick);
-    connect(leaders_.edits[0], &QLineEdit::textChanged, this,
-        &ParticipantsPage::TeachersLastnameChange);
-    connect(
-        leaders_.edits[1], &QLineEdit::textChanged, this, &ParticipantsPage::TeachersNameChange);
-    connect(leaders_.edits[2], &QLineEdit::textChanged, this,
-        &ParticipantsPage::TeachersPatronymicChange);
+            { "TeacherLabel", "tsurnameLabel", "tnameLabel", "PatronymicLabel" } },
+        { &ParticipantsPage::TeacherAddClick, &ParticipantsPage::TeacherDeleteClick,
+            &ParticipantsPage::TeacherSelectClick,
+            { &ParticipantsPage::TeachersLastnameChange, &ParticipantsPage::TeachersNameChange,
+                &ParticipantsPage::TeachersPatronymicChange } });
 
-    LeaderID_Label = new QLabel(QStringLiteral("Счет для оплаты направлять:"), leaders_.group);
-    LeaderID_Label->setObjectName(QStringLiteral("LeaderID_Label"));
-    LeaderID_Label->setEnabled(false);
-    LeaderID = new QComboBox(leaders_.group);
-    LeaderID->setObjectName(QStringLiteral("LeaderID"));
+    LeaderID = MakeControl<QComboBox>(leaders_.group, "LeaderID");
     LeaderID->setEditable(false);
     LeaderID->setEnabled(false);
-    LeaderID_Label->setBuddy(LeaderID);
+    LeaderID_Label = MakeLabel(leaders_.group, "LeaderID_Label",
+        QStringLiteral("Счет для оплаты направлять:"), {}, LeaderID);
+    LeaderID_Label->setEnabled(false);
     // The user may pick another invoice leader at any time.
     connect(LeaderID, &QComboBox::currentIndexChanged, this, &ParticipantsPage::changed);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Помощь"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(3, 224, 771, 210);
-    Memo1 = new QPlainTextEdit(GroupBox1);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(7, 18, 755, 183);
-    Memo1->setReadOnly(true);
-    Memo1->setFrameShape(QFrame::NoFrame);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette memoPalette = Memo1->palette();
-    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::Window));
-    Memo1->setPalette(memoPalette);
-    Memo1->setPlainText(HelpText(kAuthorsHelp));
+    GroupBox1 = MakeGroup(this, "GroupBox1", QRect(3, 224, 771, 210), QStringLiteral("Помощь"));
+    Memo1 = new HelpPanel(GroupBox1, "Memo1", HelpText(kAuthorsHelp));
 
     // Both lists start empty, so both halves have room.
     for (Half *half : { &authors_, &leaders_ })
@@ -156,36 +131,34 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     fitToFont();
 }
 
-void ParticipantsPage::buildHalf(Half &half, const HalfNames &names)
+void ParticipantsPage::buildHalf(Half &half, const HalfNames &names, const HalfHandlers &handlers)
 {
-    half.group = new QGroupBox(this);
-    half.group->setObjectName(QString::fromLatin1(names.group));
-    half.group->setGeometry(names.left, 3, names.width, 215);
+    half.group = MakeGroup(this, names.group, QRect(names.left, 3, names.width, 215), QString());
+
+    // Created in the tab order of the half.
+    half.list = MakeControl<QListWidget>(half.group, names.list);
+    half.list->setSelectionMode(QAbstractItemView::SingleSelection);
+    half.add = MakeButton(half.group, names.add, {}, QStringLiteral("Добавить"));
+    half.del = MakeButton(half.group, names.del, {}, QStringLiteral("Удалить"));
+    half.del->setEnabled(false);
+    for (int i = 0; i < 3; ++i) {
+        half.edits[i] = MakeControl<QLineEdit>(half.group, names.edits[i]);
+        half.edits[i]->setMaxLength(Limits::personName);
+    }
 
     const QString labelTexts[] = { QStringLiteral("Номер:"), QStringLiteral("Фамилия:"),
         QStringLiteral("Имя:"), QStringLiteral("Отчество:") };
-    for (int i = 0; i < 4; ++i) {
-        half.labels[i] = new QLabel(labelTexts[i], half.group);
-        half.labels[i]->setObjectName(QString::fromLatin1(names.labels[i]));
-    }
-
-    // Created in the tab order of the half.
-    half.list = new QListWidget(half.group);
-    half.list->setObjectName(QString::fromLatin1(names.list));
-    half.list->setSelectionMode(QAbstractItemView::SingleSelection);
-    half.add = new QPushButton(QStringLiteral("Добавить"), half.group);
-    half.add->setObjectName(QString::fromLatin1(names.add));
-    half.del = new QPushButton(QStringLiteral("Удалить"), half.group);
-    half.del->setObjectName(QString::fromLatin1(names.del));
-    half.del->setEnabled(false);
-    for (int i = 0; i < 3; ++i) {
-        auto *edit = new QLineEdit(half.group);
-        edit->setObjectName(QString::fromLatin1(names.edits[i]));
-        edit->setMaxLength(Limits::personName);
-        half.edits[i] = edit;
-        half.labels[i + 1]->setBuddy(edit);
-    }
+    const std::array<QWidget *, 4> named
+        = { half.list, half.edits[0], half.edits[1], half.edits[2] };
+    for (int i = 0; i < 4; ++i)
+        half.labels[i] = MakeLabel(half.group, names.labels[i], labelTexts[i], {}, named[i]);
     setEditsEditable(half, false);
+
+    connect(half.add, &QPushButton::clicked, this, handlers.add);
+    connect(half.del, &QPushButton::clicked, this, handlers.del);
+    connect(half.list, &QListWidget::itemSelectionChanged, this, handlers.select);
+    for (int i = 0; i < 3; ++i)
+        connect(half.edits[i], &QLineEdit::textChanged, this, handlers.names[i]);
 }
 
 QList<Participant> ParticipantsPage::authors() const

@@ -8,6 +8,7 @@
 
 #include <array>
 
+class HelpPanel;
 class Platform;
 class TForm1;
 class QComboBox;
@@ -15,7 +16,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 
 // The page "Авторы и руководители": up to 10 authors and 3 leaders added by
@@ -34,13 +34,6 @@ public:
     // Replaces both lists (used when a window is filled from a document).
     void setParticipants(
         const QList<Participant> &authors, const QList<Participant> &leaders, int invoiceLeader);
-
-    void AuthorAddClick();
-    void TeacherAddClick();
-    void AuthorDeleteClick();
-    void TeacherDeleteClick();
-    void AuthorSelectClick();
-    void TeacherSelectClick();
 
 signals:
     // Any change of the participants or the invoice leader.
@@ -72,7 +65,15 @@ private:
     };
 
     struct HalfNames;
-    void buildHalf(Half &half, const HalfNames &names);
+    // The handlers a half's controls are connected to.
+    struct HalfHandlers
+    {
+        void (ParticipantsPage::*add)();
+        void (ParticipantsPage::*del)();
+        void (ParticipantsPage::*select)();
+        std::array<void (ParticipantsPage::*)(), 3> names; // surname, name, patronymic
+    };
+    void buildHalf(Half &half, const HalfNames &names, const HalfHandlers &handlers);
     void addClick(Half &half);
     void selectClick(Half &half);
     void deleteClick(Half &half);
@@ -81,6 +82,12 @@ private:
     void setEditsEditable(Half &half, bool editable);
     void fitToFont();
 
+    void AuthorAddClick();
+    void TeacherAddClick();
+    void AuthorDeleteClick();
+    void TeacherDeleteClick();
+    void AuthorSelectClick();
+    void TeacherSelectClick();
     void AuthorsLastnameChange();
     void AuthorsNameChange();
     void AuthorsPatronymicChange();
@@ -95,5 +102,5 @@ private:
     QLabel *LeaderID_Label = nullptr;
     QComboBox *LeaderID = nullptr;
     QGroupBox *GroupBox1 = nullptr;
-    QPlainTextEdit *Memo1 = nullptr;
+    HelpPanel *Memo1 = nullptr;
 };

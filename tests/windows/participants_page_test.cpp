@@ -2,6 +2,7 @@
 
 #include "codec/participant_id.h"
 #include "platform/scripted_platform.h"
+#include "window_driver.h"
 #include "windows/add.h"
 
 #include <QComboBox>
@@ -97,6 +98,23 @@ struct Page
             child<QLineEdit>("AuthorsPatronymic") };
     }
     QComboBox *leaderId() { return child<QComboBox>("LeaderID"); }
+    QLineEdit *idField() { return Child<QLineEdit>(&dialog, "AddID"); }
+    QPushButton *idButton() { return Child<QPushButton>(&dialog, "Button1"); }
+    // Clicks the participant in that row of the list.
+    void pick(bool leaders, int row)
+    {
+        QListWidget *l = list(leaders);
+        l->scrollToItem(l->item(row));
+        QTest::mouseClick(
+            l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(row)).center());
+    }
+    // Chooses the invoice leader in the drop-down list with the keyboard.
+    void pickInvoiceLeader(int index)
+    {
+        QTest::keyClick(leaderId(), Qt::Key_Home);
+        for (int i = 0; i < index; ++i)
+            QTest::keyClick(leaderId(), Qt::Key_Down);
+    }
     QList<Participant> records(bool leaders) { return leaders ? page.leaders() : page.authors(); }
 
     // Presses Add and, in the identifier dialog that opens, types the text and
@@ -110,15 +128,15 @@ struct Page
                 dialog.close();
                 return;
             }
-            QTest::keyClicks(dialog.AddID, *typed);
-            QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+            QTest::keyClicks(idField(), *typed);
+            QTest::mouseClick(idButton(), Qt::LeftButton);
             if (dialog.isVisible()) {
                 dialogStuck = true;
                 dialog.reject();
             }
         });
         answer.start(0);
-        addButton(leaders)->click();
+        QTest::mouseClick(addButton(leaders), Qt::LeftButton);
         const bool shown = !answer.isActive();
         answer.stop();
         QVERIFY2(shown, "the identifier dialog did not open");
@@ -132,7 +150,7 @@ struct Page
     void remove(bool leaders, MessageAnswer answer = MessageAnswer::Yes)
     {
         platform.messageAnswers.enqueue(answer);
-        deleteButton(leaders)->click();
+        QTest::mouseClick(deleteButton(leaders), Qt::LeftButton);
     }
     QStringList ids(bool leaders)
     {
@@ -230,7 +248,7 @@ void ParticipantsPageTest::fillToCapacity()
     QCOMPARE(p.list(leaders)->item(capacity - 1)->text(), displayedId(capacity - 1));
     QVERIFY(p.records(!leaders).isEmpty());
 
-    p.list(leaders)->setCurrentRow(1);
+    p.pick(leaders, 1);
     p.remove(leaders);
     QVERIFY(p.addButton(leaders)->isEnabled());
     QCOMPARE(p.group(leaders)->title(), prefix + QString::number(capacity - 1) + u')');
@@ -291,9 +309,9 @@ void ParticipantsPageTest::duplicates()
     // The holder has two participants, the one of seed 1 first, named so the edits
     // show who gets selected; the last one added is selected.
     p.addSeeds(holderIsLeaders, { 1, 2 });
-    p.list(holderIsLeaders)->setCurrentRow(0);
+    p.pick(holderIsLeaders, 0);
     typeText(p.edits(holderIsLeaders)[0], QStringLiteral("Первый"));
-    p.list(holderIsLeaders)->setCurrentRow(1);
+    p.pick(holderIsLeaders, 1);
     const QList<Participant> before = p.records(holderIsLeaders);
     const int addedBefore = int(p.records(addToLeaders).size());
 
@@ -342,10 +360,10 @@ void ParticipantsPageTest::deleteSelectsPrevious()
     const QStringList surnames { QStringLiteral("Первый"), QStringLiteral("Второй"),
         QStringLiteral("Третий") };
     for (int i = 0; i < 3; ++i) {
-        p.list(leaders)->setCurrentRow(i);
+        p.pick(leaders, i);
         typeText(p.edits(leaders)[0], surnames[i]);
     }
-    p.list(leaders)->setCurrentRow(deleted);
+    p.pick(leaders, deleted);
     p.remove(leaders);
 
     QCOMPARE(p.platform.messages.size(), 1);
@@ -388,7 +406,7 @@ void ParticipantsPageTest::invoiceLeader()
     QCOMPARE(p.page.invoiceLeader(), 0);
 
     // The user sends the invoice to B; adding C leaves that choice alone.
-    p.leaderId()->setCurrentIndex(1);
+    p.pickInvoiceLeader(1);
     p.add(true, normalizedId(2));
     QCOMPARE(p.page.invoiceLeader(), 1);
     QStringList items;
@@ -397,8 +415,8 @@ void ParticipantsPageTest::invoiceLeader()
     QCOMPARE(items, p.ids(true));
 
     // Invoice to C, A deleted: the invoice goes to the leader now selected, B.
-    p.leaderId()->setCurrentIndex(2);
-    p.list(true)->setCurrentRow(0);
+    p.pickInvoiceLeader(2);
+    p.pick(true, 0);
     p.remove(true);
     QCOMPARE(p.page.invoiceLeader(), 0);
     QCOMPARE(p.leaderId()->currentText(), displayedId(1));
@@ -442,7 +460,7 @@ void ParticipantsPageTest::answeringNoKeepsEverything()
     p.addSeeds(false, { 0, 1 });
     typeText(p.edits(false)[1], QStringLiteral("Ольга"));
     p.addSeeds(true, { 2, 3 });
-    p.list(true)->setCurrentRow(0);
+    p.pick(true, 0);
     const QList<Participant> authors = p.page.authors();
     const QList<Participant> leaders = p.page.leaders();
     QSignalSpy changed(&p.page, &ParticipantsPage::changed);
@@ -466,10 +484,10 @@ void ParticipantsPageTest::namesGoToTheSelectedParticipant()
     p.addSeeds(false, { 0, 1 });
     p.addSeeds(true, { 2 });
 
-    p.list(false)->setCurrentRow(0);
+    p.pick(false, 0);
     typeText(p.edits(false)[0], QStringLiteral("Иванов"));
     typeText(p.edits(false)[2], QStringLiteral("Петрович"));
-    p.list(false)->setCurrentRow(1);
+    p.pick(false, 1);
     QVERIFY(p.edits(false)[0]->text().isEmpty());
     typeText(p.edits(false)[0], QStringLiteral("Смирнова"));
     typeText(p.edits(false)[1], QStringLiteral("Анна"));
@@ -483,7 +501,7 @@ void ParticipantsPageTest::namesGoToTheSelectedParticipant()
     QCOMPARE(p.page.leaders(),
         (QList<Participant> { { displayedId(2), QString(), QStringLiteral("Мария"), QString() } }));
 
-    p.list(false)->setCurrentRow(0);
+    p.pick(false, 0);
     QCOMPARE(p.edits(false)[0]->text(), QStringLiteral("Иванов"));
     QCOMPARE(p.edits(false)[1]->text(), QString());
     QCOMPARE(p.edits(false)[2]->text(), QStringLiteral("Петрович"));
@@ -580,7 +598,7 @@ void ParticipantsPageTest::newParticipantStartsWithoutNames()
     Page p;
     p.addSeeds(false, { 0, 1 });
     for (int row = 0; row < 2; ++row) {
-        p.list(false)->setCurrentRow(row);
+        p.pick(false, row);
         for (QLineEdit *edit : p.edits(false))
             typeText(edit, QStringLiteral("Старое"));
     }
@@ -610,7 +628,7 @@ void ParticipantsPageTest::changedSignal()
     step("leader added", [&] { p.add(true, normalizedId(1)); });
     step("second leader added", [&] { p.add(true, normalizedId(2)); });
     step("name typed", [&] { typeText(p.edits(false)[0], QStringLiteral("А")); });
-    step("invoice leader picked", [&] { p.leaderId()->setCurrentIndex(1); });
+    step("invoice leader picked", [&] { p.pickInvoiceLeader(1); });
     step("leader deleted", [&] { p.remove(true); });
 
     const qsizetype before = changed.count();
@@ -619,7 +637,7 @@ void ParticipantsPageTest::changedSignal()
     p.add(true, std::nullopt);
     p.add(false, wrongCheckDigits(3));
     p.add(true, normalizedId(0)); // already an author
-    p.list(true)->setCurrentRow(0);
+    p.pick(true, 0);
     QCOMPARE(changed.count(), before);
     QCOMPARE(p.page.authors(), authors);
     QCOMPARE(p.page.leaders().size(), 1);
@@ -630,7 +648,7 @@ void ParticipantsPageTest::changedSignal()
 void ParticipantsPageTest::identifierDialogForgetsEarlierText()
 {
     Page p;
-    QLineEdit *field = p.dialog.AddID;
+    QLineEdit *field = p.idField();
     const auto showing = [&](const std::function<void()> &inDialog) {
         bool shown = false;
         QTimer::singleShot(0, &p.dialog, [&] {
@@ -648,7 +666,7 @@ void ParticipantsPageTest::identifierDialogForgetsEarlierText()
         QCOMPARE(field->text(), QString());
         QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(field->text(), QString());
-        QVERIFY(!p.dialog.Button1->isEnabled());
+        QVERIFY(!p.idButton()->isEnabled());
         QTest::keyClicks(field, QStringLiteral("987"));
     });
     showing([&] {
