@@ -7,6 +7,8 @@
 #include "picture/picture_import.h"
 #include "platform/platform.h"
 #include "windows/add.h"
+#include "windows/controls.h"
+#include "windows/help_panel.h"
 #include "windows/help_texts.h"
 #include "windows/memo_edit.h"
 #include "windows/participants_page.h"
@@ -26,72 +28,41 @@
 #include <QScreen>
 #include <QTabWidget>
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 namespace {
 
 const char kWindowCaption[] = "Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0";
 const char kNoSubject[] = "[ Раздел не задан ]";
 const char kCloseQuestion[] = "Лентар не сохранен. Сохранить изменения перед выходом?";
 
-template<typename W> W *make(QWidget *parent, const char *name, QRect geometry = {})
-{
-    auto *widget = new W(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    if (geometry.isValid())
-        widget->setGeometry(geometry);
-    return widget;
-}
-
-QLabel *label(QWidget *parent, const char *name, int left, int top, const char *text)
-{
-    auto *l = make<QLabel>(parent, name);
-    l->setText(QString::fromUtf8(text));
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-// A label right before its field, so that a wider font pushes it left, not into the field.
-QLabel *labelBefore(QWidget *field, const char *name, const char *text)
-{
-    QLabel *l = label(field->parentWidget(), name, 0, 0, text);
-    l->move(field->x() - 5 - l->width(), field->y() + (field->height() - l->height()) / 2);
-    return l;
-}
-
-QGroupBox *group(QWidget *parent, const char *name, QRect geometry, const char *caption)
-{
-    auto *g = make<QGroupBox>(parent, name, geometry);
-    g->setTitle(QString::fromUtf8(caption));
-    return g;
-}
+// The chosen subjects' names, one under another, inside the group "Раздел".
+constexpr int kSubjectLeft = 30;
+constexpr int kSubjectTop = 35;
+constexpr int kSubjectPitch = 19;
 
 QLineEdit *lineEdit(QWidget *parent, const char *name, QRect geometry, int maxLength)
 {
-    auto *e = make<QLineEdit>(parent, name, geometry);
+    auto *e = MakeControl<QLineEdit>(parent, name, geometry);
     e->setMaxLength(maxLength);
     return e;
 }
 
 MemoEdit *memoEdit(QWidget *parent, const char *name, QRect geometry, int maxLength)
 {
-    auto *e = make<MemoEdit>(parent, name, geometry);
+    auto *e = MakeControl<MemoEdit>(parent, name, geometry);
     e->setMaxLength(maxLength);
     return e;
 }
 
-// A read-only, borderless, word-wrapped help panel in the colour of its group.
-QPlainTextEdit *helpPanel(QWidget *parent, const char *name, QRect geometry, const QString &text)
+// A label right before its field, so that a wider font pushes it left, not into the field.
+QLabel *labelBefore(QWidget *field, const char *name, const char *text)
 {
-    auto *p = make<QPlainTextEdit>(parent, name, geometry);
-    p->setReadOnly(true);
-    p->setFrameShape(QFrame::NoFrame);
-    p->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    p->setFocusPolicy(Qt::NoFocus);
-    QPalette palette = p->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    p->setPalette(palette);
-    p->setPlainText(text);
-    return p;
+    QLabel *l = MakeLabel(field->parentWidget(), name, QString::fromUtf8(text), {}, field);
+    l->move(field->x() - 5 - l->width(), field->y() + (field->height() - l->height()) / 2);
+    return l;
 }
 
 // Editable fields are white, disabled or read-only ones take the face colour.
@@ -104,11 +75,12 @@ void setFieldColour(QWidget *field, bool editable)
     field->setPalette(palette);
 }
 
-QPushButton *button(QWidget *parent, const char *name, QRect geometry, const char *caption)
+// Height a subject's name takes in a label of the given width, wrapped at word ends.
+int subjectHeight(const QLabel &label, const QString &text, int width)
 {
-    auto *b = make<QPushButton>(parent, name, geometry);
-    b->setText(QString::fromUtf8(caption));
-    return b;
+    const QRect needed = label.fontMetrics().boundingRect(
+        QRect(0, 0, width, 10000), Qt::AlignLeft | Qt::TextWordWrap, text);
+    return std::max(kSubjectPitch, needed.height() + 5);
 }
 
 } // namespace
@@ -126,12 +98,12 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     Subjects = new TSubjects(this);
     Form1 = new TForm1(this);
 
-    SectionsTabs = make<QTabWidget>(this, "SectionsTabs", QRect(0, 0, 785, 465));
-    auto *works = make<QWidget>(nullptr, "WorksTSh");
-    auto *picture = make<QWidget>(nullptr, "PictureTSh");
+    SectionsTabs = MakeControl<QTabWidget>(this, "SectionsTabs", QRect(0, 0, 785, 465));
+    auto *works = MakeControl<QWidget>(nullptr, "WorksTSh");
+    auto *picture = MakeControl<QWidget>(nullptr, "PictureTSh");
     participants = new ParticipantsPage(*Form1, platform_);
     participants->setObjectName(QStringLiteral("Authors_n_teacheersTSh"));
-    auto *comments = make<QWidget>(nullptr, "CommentsTSh");
+    auto *comments = MakeControl<QWidget>(nullptr, "CommentsTSh");
     SectionsTabs->addTab(works, QStringLiteral("Информация о работе"));
     SectionsTabs->addTab(picture, QStringLiteral("Картинка"));
     SectionsTabs->addTab(participants, QStringLiteral("Авторы и руководители"));
@@ -141,13 +113,16 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     buildPicturePage(picture);
     buildCommentsPage(comments);
 
-    Preview = button(this, "Preview", QRect(563, 471, 106, 25), "Предпросмотр");
-    SaveButton = button(this, "SaveButton", QRect(680, 471, 99, 25), "Сохранить");
+    Preview = MakeButton(this, "Preview", QRect(563, 471, 106, 25), QStringLiteral("Предпросмотр"));
+    SaveButton
+        = MakeButton(this, "SaveButton", QRect(680, 471, 99, 25), QStringLiteral("Сохранить"));
     connect(Preview, &QPushButton::clicked, this, &TLentar::PreviewClick);
     connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
     connect(participants, &ParticipantsPage::changed, this, &TLentar::markModified);
 
     SectionsTabs->setCurrentIndex(0);
+    // Typing starts in the title; the tab bar would hold the focus without showing it.
+    title->setFocus();
     setWindowModified(false);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -158,17 +133,20 @@ TLentar::~TLentar() = default;
 
 void TLentar::buildWorkPage(QWidget *page)
 {
-    auto *info = group(page, "Work_infoGroup", QRect(3, 3, 470, 343), "Общая информация");
-    label(info, "TitleLabel", 14, 19, "Название:");
+    auto *info = MakeGroup(
+        page, "Work_infoGroup", QRect(3, 3, 470, 343), QStringLiteral("Общая информация"));
     title = lineEdit(info, "title", QRect(14, 38, 443, 21), Limits::title);
-    label(info, "DescriptionLabel", 14, 65, "Описание:");
+    MakeLabel(info, "TitleLabel", QStringLiteral("Название:"), { 14, 19 }, title);
     description = memoEdit(info, "description", QRect(14, 84, 443, 93), Limits::description);
-    label(info, "Tech_requestLabel", 14, 185, "Технические требования:");
+    MakeLabel(info, "DescriptionLabel", QStringLiteral("Описание:"), { 14, 65 }, description);
     tech_request = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::tech_request);
-    label(info, "ManualLabel", 14, 235, "Порядок знакомства:");
+    MakeLabel(info, "Tech_requestLabel", QStringLiteral("Технические требования:"), { 14, 185 },
+        tech_request);
     manual = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
+    MakeLabel(info, "ManualLabel", QStringLiteral("Порядок знакомства:"), { 14, 235 }, manual);
 
-    auto *contacts = group(page, "ContactsGroup", QRect(3, 352, 771, 82), "Контактная информация");
+    auto *contacts = MakeGroup(
+        page, "ContactsGroup", QRect(3, 352, 771, 82), QStringLiteral("Контактная информация"));
     public_post_index = lineEdit(
         contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::public_post_index);
     labelBefore(public_post_index, "IndexLabel", "Индекс:");
@@ -181,20 +159,20 @@ void TLentar::buildWorkPage(QWidget *page)
         = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::public_email);
     labelBefore(public_email, "EmailLabel", "Эл. почта:");
 
-    auto *subject = group(page, "Subject", QRect(485, 194, 289, 152), "Раздел");
-    label(subject, "Label5", 16, 16, "Работа отнесена к разделу(ам):");
+    Subject = MakeGroup(page, "Subject", QRect(485, 194, 289, 152), QStringLiteral("Раздел"));
+    MakeLabel(Subject, "Label5", QStringLiteral("Работа отнесена к разделу(ам):"), { 16, 16 });
     for (int k = 0; k < kSubjectSlots; ++k) {
         const QByteArray name = "subj" + QByteArray::number(k + 1);
-        subj[k] = make<QLabel>(subject, name.constData(), QRect(30, 35 + 19 * k, 253, 17));
+        subj[k] = MakeControl<QLabel>(Subject, name.constData());
+        subj[k]->setWordWrap(true);
     }
-    // The last line runs beside the button.
-    subj[kSubjectSlots - 1]->resize(182, 17);
-    Button3 = button(subject, "Button3", QRect(216, 120, 64, 24), "Выбрать");
+    Button3 = MakeButton(Subject, "Button3", QRect(216, 120, 64, 24), QStringLiteral("Выбрать"));
     connect(Button3, &QPushButton::clicked, this, &TLentar::Button3Click);
-    showSubjects(subjectSlots_);
 
-    auto *help = group(page, "Help", QRect(485, 3, 289, 185), "Помощь");
-    HelpMemo = helpPanel(help, "HelpMemo", QRect(7, 18, 275, 160), HelpText(kTitleHelp));
+    Help = MakeGroup(page, "Help", QRect(485, 3, 289, 185), QStringLiteral("Помощь"));
+    HelpMemo = new HelpPanel(Help, "HelpMemo", HelpText(kTitleHelp));
+    fitSubjectGroup();
+    showSubjects(subjectSlots_);
 
     const QString contactsHelp = HelpText(kContactsHelp);
     helpFor_ = {
@@ -221,36 +199,38 @@ void TLentar::buildWorkPage(QWidget *page)
 
 void TLentar::buildPicturePage(QWidget *page)
 {
-    auto *box = group(page, "GroupBox3", QRect(3, 3, 350, 431), "Изображение к работе");
-    auto *bevel = make<QFrame>(box, "Bevel1", QRect(15, 23, 316, 316));
+    auto *box = MakeGroup(
+        page, "GroupBox3", QRect(3, 3, 350, 431), QStringLiteral("Изображение к работе"));
+    auto *bevel = MakeControl<QFrame>(box, "Bevel1", QRect(15, 23, 316, 316));
     bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    WorkImg = make<QLabel>(box, "WorkImg", QRect(23, 30, 300, 300));
+    WorkImg = MakeControl<QLabel>(box, "WorkImg", QRect(23, 30, 300, 300));
     WorkImg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     drawPlaceholder(true);
 
-    label(box, "WorkImgSignLabel", 15, 343, "Подпись к картинке");
     WorkImgSign = lineEdit(box, "WorkImgSign", QRect(15, 360, 316, 21), 32767);
+    MakeLabel(
+        box, "WorkImgSignLabel", QStringLiteral("Подпись к картинке"), { 15, 343 }, WorkImgSign);
     WorkImgSign->setEnabled(false);
     setFieldColour(WorkImgSign, false);
     connect(WorkImgSign, &QLineEdit::textChanged, this, &TLentar::markModified);
 
-    AddImg = button(box, "AddImg", QRect(175, 387, 75, 25), "Добавить");
-    DelImg = button(box, "DelImg", QRect(256, 387, 75, 25), "Удалить");
+    AddImg = MakeButton(box, "AddImg", QRect(175, 387, 75, 25), QStringLiteral("Добавить"));
+    DelImg = MakeButton(box, "DelImg", QRect(256, 387, 75, 25), QStringLiteral("Удалить"));
     DelImg->setEnabled(false);
     connect(AddImg, &QPushButton::clicked, this, &TLentar::AddImgClick);
     connect(DelImg, &QPushButton::clicked, this, &TLentar::DelImgClick);
 
-    auto *help = group(page, "GroupBox4", QRect(359, 3, 415, 431), "Помощь");
-    helpPanel(help, "Memo5", QRect(7, 18, 401, 405), HelpText(kPictureHelp));
+    auto *help = MakeGroup(page, "GroupBox4", QRect(359, 3, 415, 431), QStringLiteral("Помощь"));
+    new HelpPanel(help, "Memo5", HelpText(kPictureHelp));
 }
 
 void TLentar::buildCommentsPage(QWidget *page)
 {
-    label(page, "Label1", 3, 3, "Комментарии:");
     Notes = memoEdit(page, "Notes", QRect(3, 22, 470, 403), Limits::notes);
+    MakeLabel(page, "Label1", QStringLiteral("Комментарии:"), { 3, 3 }, Notes);
     connect(Notes, &QPlainTextEdit::textChanged, this, &TLentar::markModified);
-    auto *help = group(page, "GroupBox2", QRect(479, 16, 295, 410), "Помощь");
-    helpPanel(help, "Memo2", QRect(7, 18, 281, 160), HelpText(kCommentsHelp));
+    auto *help = MakeGroup(page, "GroupBox2", QRect(479, 16, 295, 410), QStringLiteral("Помощь"));
+    new HelpPanel(help, "Memo2", HelpText(kCommentsHelp));
 }
 
 bool TLentar::eventFilter(QObject *watched, QEvent *event)
@@ -263,40 +243,9 @@ bool TLentar::eventFilter(QObject *watched, QEvent *event)
             field = manual;
         const auto help = helpFor_.constFind(field);
         if (help != helpFor_.constEnd())
-            showHelp(*help);
+            HelpMemo->showText(*help);
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void TLentar::showHelp(const QString &text)
-{
-    if (HelpMemo->toPlainText() != text)
-        HelpMemo->setPlainText(text);
-}
-
-void TLentar::titleClick()
-{
-    showHelp(helpFor_.value(title));
-}
-
-void TLentar::descriptionClick()
-{
-    showHelp(helpFor_.value(description));
-}
-
-void TLentar::tech_requestClick()
-{
-    showHelp(helpFor_.value(tech_request));
-}
-
-void TLentar::manualClick()
-{
-    showHelp(helpFor_.value(manual));
-}
-
-void TLentar::public_post_indexClick()
-{
-    showHelp(helpFor_.value(public_post_index));
 }
 
 LentarDocument TLentar::document() const
@@ -360,6 +309,73 @@ void TLentar::showSubjects(const std::array<int, kSubjectSlots> &chosen)
         if (chosen[k] != 0)
             subj[k]->setText(SubjectCatalogue::caption(chosen[k]));
     }
+    placeSubjectLabels();
+}
+
+// A long subject name wraps instead of being cut. The group "Раздел" is made tall
+// enough for the longest names that can be chosen together (three main subjects,
+// then the two additional ones), taking the room from the help group above it; the
+// last name runs beside the button, which sits below the others.
+void TLentar::fitSubjectGroup()
+{
+    const int width = Subject->width() - kSubjectLeft - 6;
+    const int besideButton = Button3->x() - kSubjectLeft - 6;
+    std::vector<int> mainHeights;
+    std::vector<int> additionalHeights;
+    int lastHeight = 0;
+    for (const ::Subject &subject : SubjectCatalogue::all()) {
+        const int height = subjectHeight(*subj[0], subject.caption, width);
+        if (subject.group == SubjectGroup::Additional) {
+            additionalHeights.push_back(height);
+            lastHeight
+                = std::max(lastHeight, subjectHeight(*subj[0], subject.caption, besideButton));
+        } else {
+            mainHeights.push_back(height);
+        }
+    }
+    std::sort(mainHeights.begin(), mainHeights.end(), std::greater<int>());
+    std::sort(additionalHeights.begin(), additionalHeights.end(), std::greater<int>());
+    // The first four lines hold at most three main and two additional subjects.
+    int firstFour = 0;
+    for (std::size_t main = 0; main <= 3 && main <= mainHeights.size(); ++main) {
+        for (std::size_t extra = 0; extra <= 2 && extra <= additionalHeights.size(); ++extra) {
+            if (main + extra > 4)
+                continue;
+            const int sum = std::accumulate(mainHeights.begin(), mainHeights.begin() + main, 0)
+                + std::accumulate(additionalHeights.begin(), additionalHeights.begin() + extra, 0);
+            firstFour = std::max(firstFour, sum);
+        }
+    }
+    const int aboveLast = kSubjectTop + std::max(firstFour, 4 * kSubjectPitch);
+
+    const int buttonTop = std::max(120, aboveLast);
+    const int height
+        = std::max({ 152, buttonTop + Button3->height() + 8, aboveLast + lastHeight + 6 });
+    const int bottom = Subject->geometry().bottom();
+    Subject->setGeometry(Subject->x(), bottom + 1 - height, Subject->width(), height);
+    Button3->move(Button3->x(), buttonTop);
+    Help->resize(Help->width(), Subject->y() - 6 - Help->y());
+    placeSubjectLabels();
+}
+
+void TLentar::placeSubjectLabels()
+{
+    const int width = Subject->width() - kSubjectLeft - 6;
+    int top = kSubjectTop;
+    for (int k = 0; k < kSubjectSlots; ++k) {
+        const bool last = k == kSubjectSlots - 1;
+        const int w = last ? Button3->x() - kSubjectLeft - 6 : width;
+        const int h = subjectHeight(*subj[k], subj[k]->text(), w);
+        subj[k]->setGeometry(kSubjectLeft, top, w, h);
+        top += h;
+    }
+}
+
+void TLentar::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && Subject)
+        fitSubjectGroup();
 }
 
 void TLentar::drawPlaceholder(bool withText)

@@ -9,21 +9,20 @@
 #include <functional>
 
 class Platform;
+class HelpPanel;
 class MemoEdit;
 class ParticipantsPage;
 class QGroupBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TForm1;
 class TSubjects;
-struct ImportedPicture;
 
 // The main window: four pages on which the whole lentar is edited, a help panel that
-// follows the focused field, and the two commands, preview and save.
+// follows the focused field, and the two commands, preview and save. Its controls and
+// handlers are its own; tests find the controls by object name and press them.
 class TLentar : public QWidget
 {
     Q_OBJECT
@@ -36,15 +35,23 @@ public:
     // Shows doc in the window (the subject dialog's boxes follow its subject slots).
     void setDocument(const LentarDocument &doc);
 
-    TForm1 &identifierDialog() { return *Form1; }
-    TSubjects &subjectDialog() { return *Subjects; }
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // Help handlers: each shows its field's help text in the panel.
-    void titleClick();
-    void descriptionClick();
-    void tech_requestClick();
-    void manualClick();
-    void public_post_indexClick();
+private:
+    void buildWorkPage(QWidget *page);
+    void buildPicturePage(QWidget *page);
+    void buildCommentsPage(QWidget *page);
+    void showSubjects(const std::array<int, kSubjectSlots> &chosen);
+    void fitSubjectGroup();
+    void placeSubjectLabels();
+    void showPicture(const WorkImage &image, const QImage *pixels);
+    void drawPlaceholder(bool withText);
+    void markModified();
+    // Runs a handler's body; an error it raises is shown in the standard error display.
+    void guarded(const std::function<void()> &body);
 
     void AddImgClick();
     void DelImgClick();
@@ -53,28 +60,11 @@ public:
     // True when the lentar was saved.
     bool SaveButtonClick();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildWorkPage(QWidget *page);
-    void buildPicturePage(QWidget *page);
-    void buildCommentsPage(QWidget *page);
-    void showHelp(const QString &text);
-    void showSubjects(const std::array<int, kSubjectSlots> &chosen);
-    void showPicture(const WorkImage &image, const QImage *pixels);
-    void drawPlaceholder(bool withText);
-    void markModified();
-    // Runs a handler's body; an error it raises is shown in the standard error display.
-    void guarded(const std::function<void()> &body);
-
     Platform &platform_;
     std::array<int, kSubjectSlots> subjectSlots_ {};
     WorkImage picture_;
     QHash<QObject *, QString> helpFor_;
 
-public:
     QTabWidget *SectionsTabs = nullptr;
     QPushButton *Preview = nullptr;
     QPushButton *SaveButton = nullptr;
@@ -87,9 +77,11 @@ public:
     QLineEdit *public_post_address = nullptr;
     QLineEdit *public_phone = nullptr;
     QLineEdit *public_email = nullptr;
+    QGroupBox *Subject = nullptr;
     std::array<QLabel *, kSubjectSlots> subj {};
     QPushButton *Button3 = nullptr;
-    QPlainTextEdit *HelpMemo = nullptr;
+    QGroupBox *Help = nullptr;
+    HelpPanel *HelpMemo = nullptr;
 
     QLabel *WorkImg = nullptr;
     QLineEdit *WorkImgSign = nullptr;

@@ -1,15 +1,11 @@
 #include "codec/participant_id.h"
 #include "platform/scripted_platform.h"
 #include "test_files.h"
-#include "windows/add.h"
+#include "window_driver.h"
 #include "windows/form.h"
 #include "windows/help_texts.h"
-#include "windows/memo_edit.h"
-#include "windows/participants_page.h"
-#include "windows/subj.h"
 
-#include <QCheckBox>
-#include <QComboBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,21 +14,21 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTabWidget>
+#include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 namespace {
 
-// Runs action on the modal dialog as soon as it is shown.
-template<typename Dialog, typename Action> void whenModal(Action action)
+QString helpShown(const TLentar &w)
 {
-    QTimer::singleShot(0, [action] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        action(dialog);
-    });
+    return Child<QPlainTextEdit>(&w, "HelpMemo")->toPlainText();
+}
+
+// Puts text into a field the way a user does with a long text: through the clipboard.
+void paste(QWidget *field, const QString &text)
+{
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
 }
 
 LentarDocument completeDocument()
@@ -87,29 +83,33 @@ private slots:
         QCOMPARE(w.windowTitle(),
             QStringLiteral("Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0[*]"));
         QCOMPARE(w.size(), QSize(787, 502));
-        QCOMPARE(w.SectionsTabs->currentIndex(), 0);
-        QCOMPARE(w.SectionsTabs->count(), 4);
-        QCOMPARE(w.SectionsTabs->tabText(2), QStringLiteral("Авторы и руководители"));
-        const auto enabled = [&](const char *name) {
-            auto *widget = w.findChild<QWidget *>(QString::fromLatin1(name));
-            return widget ? widget->isEnabled() : false;
-        };
+        auto *tabs = Child<QTabWidget>(&w, "SectionsTabs");
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->count(), 4);
+        QCOMPARE(tabs->tabText(2), QStringLiteral("Авторы и руководители"));
+        const auto enabled
+            = [&](const char *name) { return Child<QWidget>(&w, name)->isEnabled(); };
         QVERIFY(enabled("AuthorAdd"));
         QVERIFY(enabled("TeacherAdd"));
         QVERIFY(enabled("AddImg"));
         for (const char *name : { "AuthorDelete", "TeacherDelete", "LeaderID", "LeaderID_Label",
                  "DelImg", "WorkImgSign" })
             QVERIFY2(!enabled(name), name);
-        QCOMPARE(w.subj[0]->text(), QStringLiteral("[ Раздел не задан ]"));
-        // The window starts with the title help; its lines broken for a narrower font
-        // flow together again.
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kTitleHelp));
-        QCOMPARE(HelpText(kInitialTitleHelp), HelpText(kTitleHelp));
+        QCOMPARE(Child<QLabel>(&w, "subj1")->text(), QStringLiteral("[ Раздел не задан ]"));
+        // The window starts with the title help, and typing starts in the title.
+        QCOMPARE(helpShown(w), HelpText(kTitleHelp));
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), Child<QWidget>(&w, "title"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Spring"));
+        QCOMPARE(w.document().title, QStringLiteral("Spring"));
+        w.setDocument(LentarDocument {});
+        w.setWindowModified(false);
         QVERIFY(!w.isWindowModified());
         QCOMPARE(w.document(), LentarDocument {});
 
         // The placeholder frame: white with the size written in it.
-        const QImage frame = w.WorkImg->pixmap().toImage();
+        const QImage frame = Child<QLabel>(&w, "WorkImg")->pixmap().toImage();
         QCOMPARE(frame.size(), QSize(300, 300));
         QCOMPARE(frame.pixelColor(5, 5), QColor(Qt::white));
         bool hasText = false;
@@ -147,73 +147,138 @@ private slots:
         TLentar &w = *window;
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.title->setFocus();
-        QTest::keyClick(w.title, Qt::Key_Tab);
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kDescriptionHelp));
-        QTest::mouseClick(w.title, Qt::LeftButton);
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kTitleHelp));
-        QTest::mouseClick(w.manual->viewport(), Qt::LeftButton);
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kManualHelp));
-        w.public_email->setFocus();
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kContactsHelp));
-        w.tech_request->setFocus();
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kTechRequestHelp));
+        QTest::keyClick(Child<QWidget>(&w, "title"), Qt::Key_Tab);
+        QCOMPARE(helpShown(w), HelpText(kDescriptionHelp));
+        Click(&w, "title");
+        QCOMPARE(helpShown(w), HelpText(kTitleHelp));
+        QTest::mouseClick(Child<QPlainTextEdit>(&w, "manual")->viewport(), Qt::LeftButton);
+        QCOMPARE(helpShown(w), HelpText(kManualHelp));
+        Click(&w, "public_email");
+        QCOMPARE(helpShown(w), HelpText(kContactsHelp));
+        // Backtab from the postal code lands in the viewing instructions.
+        Click(&w, "public_post_index");
+        QCOMPARE(helpShown(w), HelpText(kContactsHelp));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(helpShown(w), HelpText(kManualHelp));
+        Click(&w, "tech_request");
+        QCOMPARE(helpShown(w), HelpText(kTechRequestHelp));
         // Other pages leave the panel alone.
-        w.SectionsTabs->setCurrentIndex(3);
-        w.Notes->setFocus();
-        w.SectionsTabs->setCurrentIndex(0);
-        QCOMPARE(w.HelpMemo->toPlainText(), HelpText(kTechRequestHelp));
+        ShowPage(&w, 3);
+        Click(&w, "Notes");
+        ShowPage(&w, 0);
+        QCOMPARE(helpShown(w), HelpText(kTechRequestHelp));
+    }
+
+    // Every help text can be read from the keyboard: Tab reaches its panel, which takes
+    // no typing, and Ctrl+End brings its last line into view.
+    void helpPanelsReachableByKeyboard_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("work") << 0 << "public_email"
+                              << "HelpMemo"
+                              << "Help";
+        QTest::newRow("picture") << 1 << "AddImg"
+                                 << "Memo5"
+                                 << "GroupBox4";
+        QTest::newRow("participants") << 2 << "AuthorsListBox"
+                                      << "Memo1"
+                                      << "GroupBox1";
+        QTest::newRow("comments") << 3 << "Notes"
+                                  << "Memo2"
+                                  << "GroupBox2";
+    }
+    void helpPanelsReachableByKeyboard()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, start);
+        QFETCH(QString, panel);
+        QFETCH(QString, group);
+        TLentar &w = *window;
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        ShowPage(&w, page);
+        auto *help = Child<QPlainTextEdit>(&w, panel);
+        Child<QWidget>(&w, start)->setFocus();
+        for (int presses = 0; presses < 30 && QApplication::focusWidget() != help; ++presses)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), help);
+
+        const QString text = help->toPlainText();
+        QTest::keyClicks(help, QStringLiteral("abc"));
+        QTest::keyClick(help, Qt::Key_Delete);
+        QCOMPARE(help->toPlainText(), text);
+        QTest::keyClick(help, Qt::Key_End, Qt::ControlModifier);
+        const QRect caret = help->cursorRect();
+        QVERIFY(help->viewport()->rect().contains(caret));
+        QCOMPARE(help->textCursor().position(), text.size());
+
+        // The panel lets its group show through.
+        auto *frame = Child<QWidget>(&w, group);
+        const QImage shot = frame->grab().toImage();
+        const QPoint middleLeft(help->x(), help->y() + help->height() / 2);
+        const QPoint insidePanel = middleLeft + QPoint(1, 0); // in the text's margin
+        const QPoint besidePanel = middleLeft - QPoint(3, 0);
+        QCOMPARE(shot.pixelColor(insidePanel), shot.pixelColor(besidePanel));
     }
 
     void typingStopsAtTheLimits()
     {
         TLentar &w = *window;
-        QTest::keyClicks(w.title, QString(251, u'z'));
-        QCOMPARE(w.title->text().size(), 250);
-        QTest::keyClicks(w.public_post_index, QStringLiteral("12345678901"));
-        QCOMPARE(w.public_post_index->text(), QStringLiteral("1234567890"));
+        QTest::keyClicks(Child<QWidget>(&w, "title"), QString(251, u'z'));
+        QCOMPARE(w.document().title.size(), 250);
+        QTest::keyClicks(Child<QWidget>(&w, "public_post_index"), QStringLiteral("12345678901"));
+        QCOMPARE(w.document().public_post_index, QStringLiteral("1234567890"));
 
         // A line break counts as two characters.
-        w.SectionsTabs->setCurrentIndex(3);
-        w.Notes->setText(QString(1998, u'a'));
-        w.Notes->moveCursor(QTextCursor::End);
-        QTest::keyClick(w.Notes, Qt::Key_Return);
-        QCOMPARE(w.Notes->text(), QString(1998, u'a') + QStringLiteral("\r\n"));
-        QTest::keyClick(w.Notes, Qt::Key_B);
-        QCOMPARE(w.Notes->text().size(), 2000);
+        ShowPage(&w, 3);
+        auto *notes = Child<QWidget>(&w, "Notes");
+        paste(notes, QString(1998, u'a'));
+        QTest::keyClick(notes, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(notes, Qt::Key_Return);
+        QCOMPARE(w.document().Notes, QString(1998, u'a') + QStringLiteral("\r\n"));
+        QTest::keyClick(notes, Qt::Key_B);
+        QCOMPARE(w.document().Notes.size(), 2000);
 
-        w.SectionsTabs->setCurrentIndex(0);
-        w.description->setText(QString(499, u'a'));
-        w.description->moveCursor(QTextCursor::End);
-        QTest::keyClick(w.description, Qt::Key_Return);
-        QCOMPARE(w.description->text(), QString(499, u'a'));
-        QTest::keyClick(w.description, Qt::Key_C);
-        QCOMPARE(w.description->text(), QString(499, u'a') + u'c');
+        ShowPage(&w, 0);
+        auto *description = Child<QWidget>(&w, "description");
+        paste(description, QString(499, u'a'));
+        QTest::keyClick(description, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(description, Qt::Key_Return);
+        QCOMPARE(w.document().description, QString(499, u'a'));
+        QTest::keyClick(description, Qt::Key_C);
+        QCOMPARE(w.document().description, QString(499, u'a') + u'c');
     }
 
     void subjectsShowInCatalogueOrder()
     {
         TLentar &w = *window;
-        whenModal<TSubjects>([](TSubjects *d) {
+        auto shown = WhenModal("Subjects", [](QWidget *d) {
             for (int id : { 11, 6, 22 })
-                d->box(id)->click();
-            d->findChild<QPushButton *>(QStringLiteral("Button1"))->click();
+                Tick(d, id);
+            Click(d, "Button1");
         });
-        w.Button3Click();
-        QCOMPARE(w.subj[0]->text(), QStringLiteral("Лингвистика (русский и иностранные языки)"));
-        QCOMPARE(w.subj[1]->text(), QStringLiteral("Физика"));
-        QCOMPARE(w.subj[2]->text(), QStringLiteral("В помощь учителю"));
-        QCOMPARE(w.subj[3]->text(), QString());
+        Click(&w, "Button3");
+        QVERIFY(*shown);
+        QCOMPARE(Child<QLabel>(&w, "subj1")->text(),
+            QStringLiteral("Лингвистика (русский и иностранные языки)"));
+        QCOMPARE(Child<QLabel>(&w, "subj2")->text(), QStringLiteral("Физика"));
+        QCOMPARE(Child<QLabel>(&w, "subj3")->text(), QStringLiteral("В помощь учителю"));
+        QCOMPARE(Child<QLabel>(&w, "subj4")->text(), QString());
         QCOMPARE(w.document().subject_slots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
         QVERIFY(w.isWindowModified());
 
         // Closing the dialog by its frame keeps the window's choice.
-        whenModal<TSubjects>([](TSubjects *d) {
-            d->box(11)->click();
-            d->reject();
+        shown = WhenModal("Subjects", [](QWidget *d) {
+            Tick(d, 11);
+            d->close();
         });
-        w.Button3Click();
+        Click(&w, "Button3");
+        QVERIFY(*shown);
         QCOMPARE(w.document().subject_slots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
+        QCOMPARE(Child<QLabel>(&w, "subj2")->text(), QStringLiteral("Физика"));
     }
 
     void documentRoundTrip()
@@ -221,7 +286,8 @@ private slots:
         const LentarDocument doc = completeDocument();
         window->setDocument(doc);
         QCOMPARE(window->document(), doc);
-        QCOMPARE(window->subj[1]->text(), QStringLiteral("Литературное творчество"));
+        QCOMPARE(Child<QLabel>(window.get(), "subj2")->text(),
+            QStringLiteral("Литературное творчество"));
     }
 
     void pictureImportAndRemoval()
@@ -230,20 +296,26 @@ private slots:
         QTemporaryDir dir;
         const QString source = writeJpeg(dir.path(), 600, 400);
         QVERIFY(!source.isEmpty());
+        ShowPage(&w, 1);
+        auto *addImg = Child<QPushButton>(&w, "AddImg");
+        auto *delImg = Child<QPushButton>(&w, "DelImg");
+        auto *sign = Child<QLineEdit>(&w, "WorkImgSign");
+        auto *image = Child<QLabel>(&w, "WorkImg");
 
         platform->openPictureAnswers.enqueue(std::nullopt);
-        w.AddImgClick();
-        QVERIFY(w.AddImg->isEnabled());
+        QTest::mouseClick(addImg, Qt::LeftButton);
+        QVERIFY(platform->openPictureAnswers.isEmpty());
+        QVERIFY(addImg->isEnabled());
         QVERIFY(!w.document().picture.present);
 
         platform->openPictureAnswers.enqueue(source);
-        w.AddImgClick();
+        QTest::mouseClick(addImg, Qt::LeftButton);
         QVERIFY(platform->messages.isEmpty());
-        QVERIFY(!w.AddImg->isEnabled());
-        QVERIFY(w.DelImg->isEnabled());
-        QVERIFY(w.WorkImgSign->isEnabled());
-        QCOMPARE(w.WorkImg->size(), QSize(300, 200));
-        w.WorkImgSign->setText(QStringLiteral(" "));
+        QVERIFY(!addImg->isEnabled());
+        QVERIFY(delImg->isEnabled());
+        QVERIFY(sign->isEnabled());
+        QCOMPARE(image->size(), QSize(300, 200));
+        QTest::keyClick(sign, Qt::Key_Space);
         const WorkImage picture = w.document().picture;
         QVERIFY(picture.present);
         QCOMPARE(picture.width, 300);
@@ -257,13 +329,13 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(QByteArray::fromBase64(picture.base64), written.readAll());
 
-        w.DelImgClick();
-        QVERIFY(w.AddImg->isEnabled());
-        QVERIFY(!w.DelImg->isEnabled());
-        QVERIFY(!w.WorkImgSign->isEnabled());
-        QCOMPARE(w.WorkImgSign->text(), QString());
-        QCOMPARE(w.WorkImg->size(), QSize(300, 300));
-        const QImage frame = w.WorkImg->pixmap().toImage();
+        QTest::mouseClick(delImg, Qt::LeftButton);
+        QVERIFY(addImg->isEnabled());
+        QVERIFY(!delImg->isEnabled());
+        QVERIFY(!sign->isEnabled());
+        QCOMPARE(sign->text(), QString());
+        QCOMPARE(image->size(), QSize(300, 300));
+        const QImage frame = image->pixmap().toImage();
         for (int y = 140; y < 175; ++y)
             for (int x = 120; x < 200; ++x)
                 QCOMPARE(frame.pixelColor(x, y), QColor(Qt::white));
@@ -281,13 +353,14 @@ private slots:
         file.write("\x89PNG\r\n\x1a\n not a jpeg at all");
         file.close();
         platform->openPictureAnswers.enqueue(path);
-        w.AddImgClick();
+        ShowPage(&w, 1);
+        Click(&w, "AddImg");
         QCOMPARE(platform->messages.size(), 1);
         QCOMPARE(platform->messages[0].caption, QStringLiteral("Лентар"));
         QCOMPARE(platform->messages[0].icon, MessageIcon::Error);
         QVERIFY(platform->messages[0].text.endsWith(u'.'));
-        QVERIFY(w.AddImg->isEnabled());
-        QCOMPARE(w.WorkImg->size(), QSize(300, 300));
+        QVERIFY(Child<QWidget>(&w, "AddImg")->isEnabled());
+        QCOMPARE(Child<QWidget>(&w, "WorkImg")->size(), QSize(300, 300));
         QVERIFY(!w.document().picture.present);
     }
 
@@ -299,11 +372,78 @@ private slots:
         QVERIFY(w.isWindowModified());
         const QString path = dir.filePath(QStringLiteral("работа.lnr.xml"));
         platform->saveFileAnswers.enqueue(path);
-        QVERIFY(w.SaveButtonClick());
+        Click(&w, "SaveButton");
         QVERIFY(QFile::exists(path));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("preview.lnr.xsl"))));
         QVERIFY(!w.isWindowModified());
         QCOMPARE(platform->messages.last().caption, QStringLiteral("Лентар сохранен"));
+    }
+
+    // Whatever the user changes marks the lentar unsaved (the close question then asks).
+    void editsMarkTheLentarUnsaved_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("field");
+        for (const char *name : { "title", "description", "tech_request", "manual",
+                 "public_post_index", "public_post_address", "public_phone", "public_email" })
+            QTest::newRow(name) << 0 << QString::fromLatin1(name);
+        QTest::newRow("WorkImgSign") << 1 << QStringLiteral("WorkImgSign");
+        QTest::newRow("AuthorsLastname") << 2 << QStringLiteral("AuthorsLastname");
+        QTest::newRow("Notes") << 3 << QStringLiteral("Notes");
+    }
+    void editsMarkTheLentarUnsaved()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, field);
+        TLentar &w = *window;
+        // The picture caption and the names take typing once there is something to name.
+        LentarDocument doc;
+        doc.author_list = { { ValidParticipantId("1234567"), {}, {}, {} } };
+        w.setDocument(doc);
+        QTemporaryDir dir;
+        platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));
+        ShowPage(&w, 1);
+        Click(&w, "AddImg");
+        w.setWindowModified(false);
+
+        ShowPage(&w, page);
+        QTest::keyClicks(Child<QWidget>(&w, field), QStringLiteral("x"));
+        QVERIFY(w.isWindowModified());
+    }
+
+    void commandsMarkTheLentarUnsaved_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("subject chosen") << QStringLiteral("Button3");
+        QTest::newRow("picture added") << QStringLiteral("AddImg");
+        QTest::newRow("picture removed") << QStringLiteral("DelImg");
+        QTest::newRow("author added") << QStringLiteral("AuthorAdd");
+    }
+    void commandsMarkTheLentarUnsaved()
+    {
+        QFETCH(QString, command);
+        TLentar &w = *window;
+        QTemporaryDir dir;
+        if (command == u"DelImg") {
+            platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));
+            ShowPage(&w, 1);
+            Click(&w, "AddImg");
+            w.setWindowModified(false);
+        }
+        platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));
+        auto subjects = WhenModal("Subjects", [](QWidget *d) {
+            Tick(d, 3);
+            Click(d, "Button1");
+        });
+        auto identifier = WhenModal("Form1", [](QWidget *d) {
+            QTest::keyClicks(Child<QWidget>(d, "AddID"), ValidParticipantId("7654321"));
+            Click(d, "Button1");
+        });
+        ShowPage(&w, command == u"Button3" ? 0 : command == u"AuthorAdd" ? 2 : 1);
+        QVERIFY(!w.isWindowModified());
+        QTest::mouseClick(Child<QPushButton>(&w, command), Qt::LeftButton);
+        QVERIFY(w.isWindowModified());
+        QCOMPARE(*subjects || *identifier, command == u"Button3" || command == u"AuthorAdd");
     }
 
     void closeGuard_data()
@@ -356,7 +496,7 @@ private slots:
     void previewOpensThePage()
     {
         TLentar &w = *window;
-        w.PreviewClick();
+        Click(&w, "Preview");
         QVERIFY(platform->messages.isEmpty());
         QCOMPARE(platform->openedInBrowser,
             QStringList { platform->tempFolder() + QStringLiteral("preview.lnr.html") });
