@@ -4,6 +4,9 @@
 #include "document/lentar_reader.h"
 #include "picture/jpeg_inspect.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <iterator>
 
@@ -110,5 +113,20 @@ FileCheck CheckReadLentar(const LentarReadResult &read)
 
 FileCheck CheckLentarFile(const QString &path)
 {
+    // The reader's own file reading sets aside room for the largest lentar it takes on
+    // every call, which costs more than the parse for a file of some tens of
+    // kilobytes. Here the size is known, so a buffer of that size does; whatever does
+    // not go smoothly (no regular file, too large, not readable) is left to the reader,
+    // which refuses it in its own words.
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() <= kMaxLentarFileBytes) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            // One byte more than the size, so a file that grew since is seen to have.
+            const QByteArray bytes = file.read(info.size() + 1);
+            if (file.error() == QFileDevice::NoError)
+                return CheckReadLentar(ReadLentarBytes(bytes));
+        }
+    }
     return CheckReadLentar(ReadLentarFile(path));
 }

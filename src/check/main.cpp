@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include <malloc.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -63,6 +65,13 @@ int UsageError(const QString &message)
 
 int main(int argc, char **argv)
 {
+    // Every file goes through the same allocations of some hundreds of kilobytes; by
+    // default the allocator hands each worker's freed memory back to the system after
+    // every file and faults it in again for the next. Keeping up to 16 MiB a worker
+    // saves that, and blocks of 4 MiB and more (the rare large file) still go back at
+    // once.
+    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
     bool csv = false;
     bool optionsEnded = false;
     QStringList paths;
