@@ -290,7 +290,8 @@ public:
     MessageAnswer showMessage(const QString &text, const QString &caption, MessageIcon icon,
         MessageButtons buttons) override
     {
-        if (!confirmed)
+        // Only the confirmation counts: a question before the dialog is not the end.
+        if (!confirmed && caption == u"Лентар сохранен"_s)
             confirmed = Clock::now();
         return ScriptedPlatform::showMessage(text, caption, icon, buttons);
     }
