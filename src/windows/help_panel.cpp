@@ -27,9 +27,9 @@ HelpPanel::HelpPanel(QGroupBox *group, const char *name, const QString &text)
     setAccessibleName(group->title());
     // The frame of the group already sets the text apart.
     document()->setDocumentMargin(2);
-    setPlainText(text);
     group->installEventFilter(this);
     fitToGroup();
+    setPlainText(text);
 }
 
 void HelpPanel::showText(const QString &text)
@@ -49,4 +49,13 @@ void HelpPanel::fitToGroup()
 {
     const QWidget *group = parentWidget();
     setGeometry(kLeft, kTop, group->width() - 2 * kLeft, group->height() - kTop - kBottom);
+}
+
+// A panel that was hidden while its text was laid out gets its size only when it is
+// shown, and the scroll bar shown for the earlier layout would stay; placing the scroll
+// bar again hides it when the text fits.
+void HelpPanel::showEvent(QShowEvent *event)
+{
+    QPlainTextEdit::showEvent(event);
+    setVerticalScrollBarPolicy(verticalScrollBarPolicy());
 }

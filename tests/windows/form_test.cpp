@@ -177,18 +177,16 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("panel");
         QTest::addColumn<QString>("group");
-        QTest::newRow("work") << 0 << "public_email"
-                              << "HelpMemo"
-                              << "Help";
-        QTest::newRow("picture") << 1 << "AddImg"
-                                 << "Memo5"
-                                 << "GroupBox4";
-        QTest::newRow("participants") << 2 << "AuthorsListBox"
-                                      << "Memo1"
-                                      << "GroupBox1";
-        QTest::newRow("comments") << 3 << "Notes"
-                                  << "Memo2"
-                                  << "GroupBox2";
+        QTest::addColumn<bool>("fits"); // no scroll bar then
+        const auto row = [](const char *name, int page, const char *start, const char *panel,
+                             const char *group, bool fits) {
+            QTest::newRow(name) << page << QString::fromLatin1(start) << QString::fromLatin1(panel)
+                                << QString::fromLatin1(group) << fits;
+        };
+        row("work", 0, "public_email", "HelpMemo", "Help", false);
+        row("picture", 1, "AddImg", "Memo5", "GroupBox4", true);
+        row("participants", 2, "AuthorsListBox", "Memo1", "GroupBox1", true);
+        row("comments", 3, "Notes", "Memo2", "GroupBox2", true);
     }
     void helpPanelsReachableByKeyboard()
     {
@@ -196,11 +194,13 @@ private slots:
         QFETCH(QString, start);
         QFETCH(QString, panel);
         QFETCH(QString, group);
+        QFETCH(bool, fits);
         TLentar &w = *window;
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         ShowPage(&w, page);
         auto *help = Child<QPlainTextEdit>(&w, panel);
+        QCOMPARE(help->verticalScrollBar()->isVisible(), !fits);
         Child<QWidget>(&w, start)->setFocus();
         for (int presses = 0; presses < 30 && QApplication::focusWidget() != help; ++presses)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
