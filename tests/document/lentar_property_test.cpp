@@ -4,6 +4,7 @@
 
 #include "codec/cp1251.h"
 #include "document/lentar_xml.h"
+#include "lentar_layout.h"
 #include "random_record.h"
 
 #include <QtTest>
@@ -21,157 +22,38 @@ namespace {
 constexpr quint32 kSeed = 20101108;
 constexpr int kDocuments = 500;
 
-// The value a parser must report for an input value: the program drops the control
-// characters XML forbids, writes "?" for anything outside Windows-1251, and the parser
-// turns line ends into a line feed in text and into a blank in attribute values, as it
-// does with tabs in attribute values.
-QString Expected(const QString &input, bool attribute)
-{
-    QString result;
-    for (qsizetype i = 0; i < input.size(); ++i) {
-        const char16_t unit = input.at(i).unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < input.size()
-            && input.at(i + 1).isLowSurrogate()) {
-            ++i;
-            result.append(u'?'); // outside the BMP, so outside the code page
-        } else if (unit == u'\r' || unit == u'\n') {
-            result.append(attribute ? u' ' : u'\n');
-        } else if (unit == u'\t') {
-            result.append(attribute ? u' ' : u'\t');
-        } else if (unit < 32 || unit == 0xFFFE || unit == 0xFFFF) {
-            continue;
-        } else if (QChar::isSurrogate(unit) || !IsInCp1251(unit)) {
-            result.append(u'?');
-        } else {
-            result.append(QChar(unit));
-        }
-    }
-    return result;
-}
-
-QString Attr(const QString &input)
-{
-    return Expected(input, true);
-}
-QString Text(const QString &input)
-{
-    return Expected(input, false);
-}
-
-XmlElement Element(const QString &name, const QString &text = {})
-{
-    XmlElement element;
-    element.name = name;
-    element.text = text;
-    return element;
-}
-
-XmlElement ExpectedPerson(const Participant &p, const QString &type)
-{
-    XmlElement person = Element(u"person"_s);
-    person.attributes = { { u"p_id_full"_s, Attr(p.id) }, { u"p_type"_s, type },
-        { u"surname"_s, Attr(TrimControls(p.surname)) }, { u"name"_s, Attr(TrimControls(p.name)) },
-        { u"patronymic"_s, Attr(TrimControls(p.patronymic)) } };
-    return person;
-}
-
-XmlElement ExpectedTree(const LentarDocument &doc, qint64 stored, bool preview)
-{
-    XmlElement work = Element(u"work"_s);
-    QString title = TrimControls(doc.title);
-    if (preview && title.isEmpty())
-        title = u"Без названия"_s;
-    work.attributes = { { u"title"_s, Attr(title) }, { u"sz_id"_s, u"8"_s },
-        { u"stored"_s, QString::number(stored) }, { u"version"_s, u"2.1"_s } };
-    work.children.push_back(Element(u"description"_s, Text(doc.description)));
-    work.children.push_back(Element(u"specification"_s, Text(doc.tech_request)));
-    work.children.push_back(Element(u"manual"_s, Text(doc.manual)));
-    XmlElement subjects = Element(u"subjects"_s);
-    for (int slot : doc.subject_slots) {
-        if (slot != 0) {
-            XmlElement subject = Element(u"subject"_s);
-            subject.attributes = { { u"sb_id"_s, QString::number(slot) } };
-            subjects.children.push_back(subject);
-        }
-    }
-    work.children.push_back(subjects);
-    XmlElement authors = Element(u"authors"_s);
-    for (const Participant &p : doc.author_list)
-        authors.children.push_back(ExpectedPerson(p, u"student"_s));
-    for (int i = 0; i < doc.leader_list.size(); ++i) {
-        XmlElement person = ExpectedPerson(doc.leader_list.at(i), u"teacher"_s);
-        if (i == doc.InvoiceLeader)
-            person.attributes.append({ u"status"_s, u"leader"_s });
-        authors.children.push_back(person);
-    }
-    work.children.push_back(authors);
-    XmlElement contacts = Element(u"public_relations"_s);
-    contacts.children = { Element(u"postal_code"_s, Text(TrimControls(doc.public_post_index))),
-        Element(u"address"_s, Text(TrimControls(doc.public_post_address))),
-        Element(u"phone"_s, Text(TrimControls(doc.public_phone))),
-        Element(u"email"_s, Text(TrimControls(doc.public_email))) };
-    work.children.push_back(contacts);
-    XmlElement comment = Element(u"comment"_s, Text(TrimControls(doc.Notes)));
-    if (preview)
-        work.children.push_back(comment);
-    if (doc.picture.present) {
-        XmlElement img = Element(u"img"_s);
-        img.attributes
-            = { { u"src"_s,
-                    Attr(u"data:image/jpeg;base64,"_s + QString::fromLatin1(doc.picture.base64)) },
-                  { u"width"_s, QString::number(doc.picture.width) },
-                  { u"height"_s, QString::number(doc.picture.height) } };
-        if (!doc.picture.caption.isEmpty())
-            img.attributes.append({ u"title"_s, Attr(doc.picture.caption) });
-        work.children.push_back(img);
-    }
-    if (!preview)
-        work.children.push_back(comment);
-    XmlElement root = Element(u"vantorela"_s);
-    root.children.push_back(work);
-    return root;
-}
-
-QString FromXml(const xmlChar *text)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(text));
-}
-
-// The parsed element in the shape of the writer's tree; text nodes are joined.
-XmlElement FromParsed(const xmlNode *node)
-{
-    XmlElement element = Element(FromXml(node->name));
-    for (const xmlAttr *attr = node->properties; attr; attr = attr->next) {
-        xmlChar *value = xmlNodeListGetString(node->doc, attr->children, 1);
-        element.attributes.append({ FromXml(attr->name), value ? FromXml(value) : QString() });
-        xmlFree(value);
-    }
-    for (const xmlNode *child = node->children; child; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE)
-            element.children.push_back(FromParsed(child));
-        else if (child->type == XML_TEXT_NODE)
-            element.text += FromXml(child->content);
-        else
-            element.text += u"<unexpected node>"_s;
-    }
-    return element;
-}
-
-QString Dump(const XmlElement &element)
-{
-    QString out = u"<"_s + element.name;
-    for (const auto &[name, value] : element.attributes)
-        out += u" "_s + name + u"=["_s + value + u"]"_s;
-    out += u">["_s + element.text + u"]"_s;
-    for (const XmlElement &child : element.children)
-        out += Dump(child);
-    return out + u"</"_s + element.name + u">"_s;
-}
+constexpr qint64 kStored = 1289206800;
 
 struct DocFree
 {
     void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
 };
+
+std::unique_ptr<xmlDoc, DocFree> Parse(const QByteArray &bytes)
+{
+    return std::unique_ptr<xmlDoc, DocFree>(xmlReadMemory(bytes.constData(), int(bytes.size()),
+        "lentar.xml", nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+}
+
+// A record that has every part the layout can hold.
+LentarDocument FullRecord()
+{
+    LentarDocument doc;
+    doc.title = u"  Работа  "_s;
+    doc.description = u"Описание"_s;
+    doc.subject_slots = { 3, 0, 7, 0, 0 };
+    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leader_list = { { u"234-567-890"_s, u"Петров"_s, u"Пётр"_s, u"Петрович"_s },
+        { u"345-678-901"_s, u"Сидорова"_s, u"Анна"_s, u"Сергеевна"_s } };
+    doc.InvoiceLeader = 1;
+    doc.picture.present = true;
+    doc.picture.base64 = "/9j/\n";
+    doc.picture.width = 120;
+    doc.picture.height = 90;
+    doc.picture.caption = u"Снимок"_s;
+    doc.Notes = u"Заметки"_s;
+    return doc;
+}
 
 } // namespace
 
@@ -181,6 +63,8 @@ class LentarPropertyTest : public QObject
 
 private slots:
     void randomRecordsReadBack();
+    void misplacedPartsAreFound_data();
+    void misplacedPartsAreFound();
 };
 
 void LentarPropertyTest::randomRecordsReadBack()
@@ -203,18 +87,90 @@ void LentarPropertyTest::randomRecordsReadBack()
             context);
         QVERIFY2(text.endsWith(u"</work></vantorela>\r\n"_s), context);
 
-        std::unique_ptr<xmlDoc, DocFree> parsed(xmlReadMemory(bytes.constData(), int(bytes.size()),
-            "lentar.xml", nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+        const auto parsed = Parse(bytes);
         QVERIFY2(parsed, context + " is not well-formed");
 
         const xmlNode *first = parsed->children;
-        QVERIFY2(first && first->type == XML_PI_NODE && FromXml(first->name) == u"xml-stylesheet"_s,
+        QVERIFY2(first && first->type == XML_PI_NODE
+                && xmlStrEqual(first->name, BAD_CAST "xml-stylesheet"),
             context);
-        const QString actual = Dump(FromParsed(xmlDocGetRootElement(parsed.get())));
-        const QString expected = Dump(ExpectedTree(doc, stored, preview));
-        QVERIFY2(actual == expected,
-            context + "\nactual:   " + actual.toUtf8() + "\nexpected: " + expected.toUtf8());
+        const QString difference
+            = LentarTreeDifference(ExpectedLentarTree(doc, stored,
+                                       preview ? LentarVariant::Preview : LentarVariant::Saved),
+                ParsedLentarTree(xmlDocGetRootElement(parsed.get())));
+        QVERIFY2(difference.isEmpty(), context + ": " + difference.toUtf8());
     }
+}
+
+// The comparison the writer's checks rest on must see each way a file can stray from
+// the layout: a file edited by hand stands in for a writer gone wrong.
+void LentarPropertyTest::misplacedPartsAreFound_data()
+{
+    QTest::addColumn<bool>("writePreview");
+    QTest::addColumn<bool>("expectPreview");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("replace");
+    QTest::addColumn<QString>("where"); // part of the difference reported; empty for none
+
+    QTest::newRow("saved, as written") << false << false << QString() << QString() << QString();
+    QTest::newRow("preview, as written") << true << true << QString() << QString() << QString();
+    QTest::newRow("saved file against the preview's layout")
+        << false << true << QString() << QString()
+        << u"/vantorela/work[1]/comment[1]: element img instead"_s;
+    QTest::newRow("comment before the picture in a saved lentar")
+        << false << false << u"<comment>Заметки</comment>"_s << QString()
+        << u"/vantorela/work[1]/img[1]: element comment instead"_s;
+    QTest::newRow("comment after the picture in a preview")
+        << true << true << u"<comment>Заметки</comment><img"_s << u"<img"_s
+        << u"/vantorela/work[1]/comment[1]: element img instead"_s;
+    QTest::newRow("invoice leader unmarked")
+        << false << false << u" status=\"leader\""_s << QString()
+        << u"/vantorela/work[1]/authors[1]/person[3]: attribute status missing"_s;
+    QTest::newRow("two attributes swapped")
+        << false << false << u"sz_id=\"8\" stored=\"1289206800\""_s
+        << u"stored=\"1289206800\" sz_id=\"8\""_s
+        << u"/vantorela/work[1]: attribute stored where sz_id belongs"_s;
+    QTest::newRow("title left untrimmed")
+        << false << false << u"title=\"Работа\""_s << u"title=\"  Работа  \""_s
+        << u"/vantorela/work[1]/@title"_s;
+    QTest::newRow("line break between container tags")
+        << false << false << u"<authors><person"_s << u"<authors>\r\n<person"_s
+        << u"/vantorela/work[1]/authors[1]: text"_s;
+    QTest::newRow("a subject left out")
+        << false << false << u"<subject sb_id=\"7\"></subject>"_s << QString()
+        << u"/vantorela/work[1]/subjects[1]: 1 child elements instead of 2"_s;
+    QTest::newRow("caption left out") << false << false << u" title=\"Снимок\""_s << QString()
+                                      << u"/vantorela/work[1]/img[1]: attribute title missing"_s;
+}
+
+void LentarPropertyTest::misplacedPartsAreFound()
+{
+    QFETCH(bool, writePreview);
+    QFETCH(bool, expectPreview);
+    QFETCH(QString, find);
+    QFETCH(QString, replace);
+    QFETCH(QString, where);
+
+    const LentarDocument doc = FullRecord();
+    const auto variant
+        = [](bool preview) { return preview ? LentarVariant::Preview : LentarVariant::Saved; };
+    QString text = SerializeLentar(BuildLentarXml(doc, kStored, variant(writePreview)));
+    if (!find.isEmpty()) {
+        QCOMPARE(text.count(find), 1);
+        text.replace(find, replace);
+        // The comment moved, not dropped, when it leaves the end of a saved lentar.
+        if (replace.isEmpty() && find.startsWith(u"<comment>"_s))
+            text.replace(u"<img"_s, find + u"<img"_s);
+    }
+    const auto parsed = Parse(writePreview ? PreviewFileBytes(text) : LentarFileBytes(text));
+    QVERIFY(parsed);
+    const QString difference
+        = LentarTreeDifference(ExpectedLentarTree(doc, kStored, variant(expectPreview)),
+            ParsedLentarTree(xmlDocGetRootElement(parsed.get())));
+    if (where.isEmpty())
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    else
+        QVERIFY2(difference.startsWith(where), qPrintable(difference));
 }
 
 QTEST_GUILESS_MAIN(LentarPropertyTest)
