@@ -2,7 +2,9 @@
 // constant the program carries, so the stylesheet stays readable in the sources
 // and the stored form always matches it.
 //
-//     embed_stylesheet preview.lnr.xsl preview_xslt_data.cpp
+//     lentar_embed_stylesheet preview.lnr.xsl preview_xslt_data.cpp
+//
+// src/output/CMakeLists.txt runs it for the lentar_output library.
 
 #include "codec/base64.h"
 

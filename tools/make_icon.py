@@ -5,9 +5,13 @@ The icon is a single 32-bit image in ICO format: a 6-byte header, one 16-byte
 directory entry, a 40-byte BITMAPINFOHEADER (height doubled, as ICO wants), the
 BGRA pixels from the bottom row up and a 1-bit AND mask, 1,150 bytes in all.
 
-    make_icon.py                 prints the base64 text
-    make_icon.py FILE.ico        also writes the icon file
-    make_icon.py --update XSL    replaces the icon inside the stylesheet's data URI
+    tools/make_icon.py              prints the base64 text
+    tools/make_icon.py FILE.ico     also writes the icon file
+    tools/make_icon.py --update src/output/preview.lnr.xsl
+                                    replaces the icon inside the stylesheet's data URI
+
+Run by hand after changing the drawing; the build does not run it, so the
+stylesheet in the sources is what the program carries.
 """
 
 import base64
