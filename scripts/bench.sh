@@ -3,6 +3,8 @@
 # figure next to a reference measured in the same run, the ratio and the goal.
 # Arguments go to lentar_bench (Google Benchmark), e.g. --benchmark_filter=startup.
 # LENTAR_BENCH_REPETITIONS sets how often each benchmark is repeated (default 7).
+# Then the QtTest benchmarks (bench/codec_benchmark, bench/picture_benchmark) run, for
+# a quick look at the codecs and the decoder; LENTAR_BENCH_QTEST=0 leaves them out.
 # Only the machine line and the table go to stdout; the rest goes to stderr.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +14,9 @@ LENTAR_WITH_TEST_TOOLS=1 bash scripts/install-deps.sh >&2
 build=${LENTAR_BUILD_DIR:-build-bench}
 repetitions=${LENTAR_BENCH_REPETITIONS:-7}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLENTAR_WERROR=ON -DLENTAR_BENCH=ON >&2
-cmake --build "$build" -j"$(nproc)" --target lentar_bench >&2
+qtest_benchmarks=()
+[ "${LENTAR_BENCH_QTEST:-1}" = 1 ] && qtest_benchmarks=(codec_benchmark picture_benchmark)
+cmake --build "$build" -j"$(nproc)" --target lentar_bench "${qtest_benchmarks[@]}" >&2
 
 results="$build/bench/results.json"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -25,6 +29,9 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   --benchmark_out="$results" --benchmark_out_format=json \
   "$@" >&2
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+for b in "${qtest_benchmarks[@]}"; do
+  "$build/bench/$b" >&2
+done
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 memory=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)

@@ -20,7 +20,7 @@ QByteArray Megabyte()
 
 } // namespace
 
-// Throughput of our codecs next to Qt's on a megabyte; run by hand, not by ctest.
+// Throughput of our codecs next to Qt's on a megabyte; scripts/bench.sh runs it.
 class CodecBenchmark : public QObject
 {
     Q_OBJECT
