@@ -1,10 +1,6 @@
 #include "document/lentar_xml.h"
 
 #include "codec/cp1251.h"
-#include "codec/error.h"
-
-#include <QDir>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -143,13 +139,6 @@ void AppendElement(QString &out, const XmlElement &element)
     out.append(u'>');
 }
 
-[[noreturn]] void ThrowWriteError(const QString &path, const QString &reason)
-{
-    throw LentarError(
-        u"Не удалось записать файл «%1»: %2"_s.arg(QDir::toNativeSeparators(path), reason)
-            .toStdString());
-}
-
 } // namespace
 
 XmlElement BuildLentarXml(const LentarDocument &doc, qint64 stored, LentarVariant variant)
@@ -227,23 +216,6 @@ QByteArray LentarFileBytes(const QString &text)
 QByteArray PreviewFileBytes(const QString &text)
 {
     return text.toUtf8();
-}
-
-void WriteFileAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        ThrowWriteError(path, file.errorString());
-    // The explicit flush matters: Qt 6.4's commit() ignores a failure of the final
-    // flush of its buffer, and on a full disk would put an empty file in place of the
-    // earlier one and report success.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        ThrowWriteError(path, reason);
-    }
-    if (!file.commit())
-        ThrowWriteError(path, file.errorString());
 }
 
 void WriteLentarFile(const QString &text, const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/lentar_document.h"
+#include "platform/files.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,14 +26,14 @@ struct XmlElement
 // names an untitled work "Без названия".
 enum class LentarVariant { Saved, Preview };
 
-inline constexpr char kLentarDeclaration[] =
-        R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
-inline constexpr char kStylesheetInstruction[] =
-        R"(<?xml-stylesheet type="text/xsl" href="preview.lnr.xsl" ?>)";
+inline constexpr char kLentarDeclaration[]
+    = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
+inline constexpr char kStylesheetInstruction[]
+    = R"(<?xml-stylesheet type="text/xsl" href="preview.lnr.xsl" ?>)";
 
 // The element tree of a lentar; stored is the time of writing in seconds since 1970.
-XmlElement BuildLentarXml(const LentarDocument &doc, qint64 stored,
-                          LentarVariant variant = LentarVariant::Saved);
+XmlElement BuildLentarXml(
+    const LentarDocument &doc, qint64 stored, LentarVariant variant = LentarVariant::Saved);
 
 // The lentar text: the declaration, the stylesheet instruction and the element tree,
 // each line ended by CR LF, reduced to the Windows-1251 repertoire.
@@ -43,9 +44,7 @@ QByteArray LentarFileBytes(const QString &text);
 // Bytes of the preview document: the UTF-8 text alone.
 QByteArray PreviewFileBytes(const QString &text);
 
-// Writes bytes to path atomically: the earlier file of that name stays intact when
-// anything fails. Throws LentarError naming the path and the system's reason.
-void WriteFileAtomically(const QString &path, const QByteArray &bytes);
-
-// Writes a saved lentar file (LentarFileBytes) to path; throws LentarError.
+// Writes a saved lentar file (LentarFileBytes) to path through the program's one
+// write path (WriteFileAtomically): the earlier file of that name stays intact when
+// anything fails. Throws FileError naming the path and the reason.
 void WriteLentarFile(const QString &text, const QString &path);

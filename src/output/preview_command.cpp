@@ -4,9 +4,7 @@
 #include "document/lentar_xml.h"
 #include "output/page_render.h"
 #include "output/preview_xslt.h"
-#include "platform/working_file.h"
-
-#include <QDir>
+#include "platform/files.h"
 
 #include <exception>
 
@@ -18,11 +16,7 @@ namespace {
 // not waited for on the disk.
 void WriteTemporary(const QString &path, const QByteArray &bytes)
 {
-    const QString reason = WriteWorkingFile(path, bytes);
-    if (!reason.isEmpty())
-        throw LentarError(
-            u"Не удалось записать файл «%1»: %2"_s.arg(QDir::toNativeSeparators(path), reason)
-                .toStdString());
+    WriteFileAtomically(path, bytes, Durability::Working);
 }
 
 void WritePreview(const LentarDocument &doc, Platform &platform)

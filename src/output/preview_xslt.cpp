@@ -2,10 +2,9 @@
 
 #include "codec/base64.h"
 #include "codec/error.h"
-#include "platform/working_file.h"
+#include "platform/files.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -41,34 +40,25 @@ QString StylesheetWriteError(const QString &folder, const QString &reason)
 
 void WritePreviewStylesheet(const QString &folder)
 {
-    const QByteArray bytes = PreviewStylesheetBytes();
-
-    // Written through a temporary file and renamed into place, so a failed write never
-    // leaves a truncated stylesheet, and the failure is reported even when an older
-    // stylesheet is already there. The buffer is flushed before commit(), which in Qt 6.4
-    // ignores a failed final flush and on a full disk left an empty file behind.
-    QSaveFile file(folder + QString::fromUtf8(kStylesheetFileName));
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-    } else if (file.write(bytes) != bytes.size() || !file.flush()) {
-        reason = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
+    // Through the one write path: a failed write never leaves a truncated stylesheet,
+    // and the failure is reported even when an older stylesheet is already there.
+    try {
+        WriteFileAtomically(
+            folder + QString::fromUtf8(kStylesheetFileName), PreviewStylesheetBytes());
+    } catch (const FileError &error) {
+        throw LentarError(StylesheetWriteError(folder, error.reason()).toStdString());
     }
-    if (!reason.isNull())
-        throw LentarError(StylesheetWriteError(folder, reason).toStdString());
 }
 
 void WriteWorkingStylesheet(const QString &tempFolder)
 {
-    const QString reason = WriteWorkingFile(
-        tempFolder + QString::fromUtf8(kStylesheetFileName), PreviewStylesheetBytes());
-    if (!reason.isEmpty()) {
+    try {
+        WriteFileAtomically(tempFolder + QString::fromUtf8(kStylesheetFileName),
+            PreviewStylesheetBytes(), Durability::Working);
+    } catch (const FileError &error) {
         const QString message
             = QStringLiteral("Ошибка записи файла шаблона во временную папку «%1»: %2")
-                  .arg(ShownFolder(tempFolder), reason);
+                  .arg(ShownFolder(tempFolder), error.reason());
         throw LentarError(message.toStdString());
     }
 }

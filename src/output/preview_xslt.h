@@ -25,6 +25,6 @@ QString StylesheetWriteError(const QString &folder, const QString &reason);
 void WritePreviewStylesheet(const QString &folder);
 
 // The same for the preview in the temporary folder, where the stylesheet is a working
-// file (see WriteWorkingFile): replaced whole, but not waited for on the disk. Its
+// file (Durability::Working): replaced whole, but not waited for on the disk. Its
 // error names the temporary folder.
 void WriteWorkingStylesheet(const QString &tempFolder);

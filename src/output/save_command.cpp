@@ -5,11 +5,11 @@
 #include "document/lentar_xml.h"
 #include "output/preview_command.h"
 #include "output/preview_xslt.h"
+#include "platform/files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +17,7 @@ namespace {
 
 // The file systems the program meets take names of up to 255 units: bytes of the
 // name's encoding on Unix, UTF-16 units on Windows. A proposed name leaves room for
-// the ".XXXXXX" that QSaveFile adds for the new file while it replaces an earlier one,
+// the ".XXXXXX" that AtomicFile adds for the new file while it replaces an earlier one,
 // so that saving again under the same name works too.
 constexpr qsizetype kLongestFileName = 255;
 constexpr qsizetype kReplacementSuffix = 7;
@@ -49,29 +49,6 @@ QString CutToLength(const QString &name, qsizetype budget)
         end = next;
     }
     return name.left(end);
-}
-
-[[noreturn]] void ThrowLentarWriteError(const QString &path, const QString &reason)
-{
-    throw LentarError(
-        u"Не удалось записать файл «%1»: %2"_s.arg(QDir::toNativeSeparators(path), reason)
-            .toStdString());
-}
-
-// Writes the lentar under a temporary name beside path, to be put in place by
-// commit(). Everything that can run out (room, permissions, the name) fails here,
-// before anything in the folder has changed.
-void StageLentar(QSaveFile &file, const QByteArray &bytes)
-{
-    if (!file.open(QIODevice::WriteOnly))
-        ThrowLentarWriteError(file.fileName(), file.errorString());
-    // Flushed here: Qt 6.4's commit() ignores a failure of its final flush, which on a
-    // full disk would put an empty file in place of the earlier one.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        ThrowLentarWriteError(file.fileName(), reason);
-    }
 }
 
 // Characters the code page lacks are written as "?"; the user hears which fields hold
@@ -195,9 +172,10 @@ bool SaveLentar(const LentarDocument &doc, Platform &platform)
     // stylesheet is there, and then a stylesheet this save added is taken away again.
     // The stylesheet goes into the lentar's own folder, named explicitly rather than
     // through the working directory, because the lentar names it by a relative reference.
-    QSaveFile lentar(path);
-    StageLentar(
-        lentar, LentarFileBytes(SerializeLentar(BuildLentarXml(doc, platform.currentTime()))));
+    // Everything that can run out (room, permissions, the name) fails in write(),
+    // before anything in the folder has changed.
+    AtomicFile lentar(path, Durability::Durable);
+    lentar.write(LentarFileBytes(SerializeLentar(BuildLentarXml(doc, platform.currentTime()))));
 
     QString folder = QFileInfo(path).path();
     if (!folder.endsWith(u'/'))
@@ -205,11 +183,12 @@ bool SaveLentar(const LentarDocument &doc, Platform &platform)
     const QFileInfo stylesheet(folder + QString::fromUtf8(kStylesheetFileName));
     const bool stylesheetWasThere = stylesheet.exists() || stylesheet.isSymLink();
     WritePreviewStylesheet(folder);
-    if (!lentar.commit()) {
-        const QString reason = lentar.errorString();
+    try {
+        lentar.commit();
+    } catch (const FileError &) {
         if (!stylesheetWasThere)
             QFile::remove(stylesheet.filePath());
-        ThrowLentarWriteError(path, reason);
+        throw;
     }
 
     // The lentar replaces its file atomically and throws on failure, so there is

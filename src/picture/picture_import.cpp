@@ -4,10 +4,8 @@
 
 #include "codec/base64.h"
 #include "codec/error.h"
+#include "platform/files.h"
 #include "platform/platform.h"
-#include "platform/working_file.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cmath>
@@ -36,21 +34,23 @@ QString PictureFilePath(const QString &tempFolder)
 void WritePictureFile(const QString &path, const QByteArray &jpeg)
 {
     // A working copy: replaced whole, but not waited for on the disk.
-    const QString reason = WriteWorkingFile(path, jpeg);
-    if (!reason.isEmpty())
-        ThrowWriteError(reason);
+    try {
+        WriteFileAtomically(path, jpeg, Durability::Working);
+    } catch (const FileError &error) {
+        ThrowWriteError(error.reason());
+    }
 }
 
 // The lentar carries what is on disk, so the file is read back whole and must be
 // exactly what was written.
 QByteArray ReadPictureFile(const QString &path, const QByteArray &expected)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        ThrowWriteError(file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        ThrowWriteError(file.errorString());
+    QByteArray bytes;
+    try {
+        bytes = ReadWholeFile(path);
+    } catch (const FileError &error) {
+        ThrowWriteError(error.reason());
+    }
     if (bytes != expected)
         ThrowWriteError(QStringLiteral("прочитанный файл отличается от записанного"));
     return bytes;

@@ -85,10 +85,17 @@ LentarDocument CompleteLentar()
     return doc;
 }
 
-bool IsRussian(const QString &text)
+// The message is Russian, and so is the reason in it: after the file or folder the
+// message names in «», the words are the program's own, with no English from the
+// system in them.
+bool IsRussian(const QString &message)
 {
-    return std::any_of(text.begin(), text.end(),
-        [](QChar c) { return c.unicode() >= 0x0410 && c.unicode() <= 0x044F; });
+    const qsizetype named = message.lastIndexOf(u"»: "_s);
+    const QString reason = named < 0 ? message : message.mid(named + 3);
+    const auto cyrillic = [](QChar c) { return c.unicode() >= 0x0410 && c.unicode() <= 0x044F; };
+    const auto latin = [](QChar c) { return c.unicode() < 128 && c.isLetter(); };
+    return std::any_of(reason.begin(), reason.end(), cyrillic)
+        && std::none_of(reason.begin(), reason.end(), latin);
 }
 
 // The folder the case writes into: a plain folder, or a small file system of its own
@@ -361,6 +368,7 @@ void WriteFaultsTest::pictureImport()
     qInfo().noquote() << "message:" << message;
     QVERIFY2(message.startsWith(u"Ошибка записи файла изображения работы во временную папку"_s),
         qPrintable(message));
+    QVERIFY2(IsRussian(message), qPrintable(message));
     if (vanishes)
         QVERIFY2(!QFileInfo::exists(place.path()), "the vanished folder came back");
     else
