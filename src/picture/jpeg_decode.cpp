@@ -3,9 +3,9 @@
 #include "picture/jpeg_outline.h"
 
 #include "codec/error.h"
+#include "platform/files.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QIODevice>
 
 #include <jerror.h>
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -30,6 +31,13 @@ constexpr long kDecoderWorkingMemory = 32L << 20;
 
 const QString kOpenFailed = QStringLiteral("Не удалось открыть изображение: ");
 
+// A device that failed to read says why in English; the reason shown is the
+// system's, in the program's words.
+QString ReadFailureText(int code)
+{
+    return code != 0 ? SystemErrorText(code) : QStringLiteral("ошибка чтения файла");
+}
+
 // Feeds libjpeg from any QIODevice, so every path Qt can open works and the file is
 // read piece by piece instead of being held whole.
 struct DeviceSource
@@ -38,6 +46,7 @@ struct DeviceSource
     QIODevice *device;
     bool startOfFile;
     bool readFailed;
+    int readErrno; // why the read failed, taken before anything else can change errno
     JOCTET buffer[kSourceBufferSize];
 };
 
@@ -57,6 +66,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo)
     qint64 count = src.device->read(reinterpret_cast<char *>(src.buffer), kSourceBufferSize);
     if (count < 0) {
         src.readFailed = true;
+        src.readErrno = errno;
         ERREXIT(cinfo, JERR_FILE_READ);
     }
     if (count == 0) {
@@ -471,9 +481,10 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
     std::optional<JpegOutline> outline;
     if (!source.isSequential()) {
         const qint64 start = source.pos();
+        errno = 0;
         outline = ReadJpegOutline(source);
         if (source.pos() != start)
-            throw LentarError((kOpenFailed + source.errorString()).toStdString());
+            throw LentarError((kOpenFailed + ReadFailureText(errno)).toStdString());
         if (outline->frame && outline->multipleScans) {
             if (outline->scanBlocks > kMaxPasses * outline->pictureBlocks)
                 throw LentarError((kOpenFailed + QString::fromUtf8(kTooManyPasses)).toStdString());
@@ -488,13 +499,8 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
     job->outline = outline ? &*outline : nullptr;
 
     if (!RunDecode(*job)) {
-        QString reason;
-        if (job->source.readFailed)
-            reason = source.errorString();
-        else if (job->err.ownMessage != nullptr)
-            reason = QString::fromUtf8(job->err.ownMessage);
-        else
-            reason = QString::fromLatin1(job->err.message);
+        const QString reason = job->source.readFailed ? ReadFailureText(job->source.readErrno)
+                                                      : JpegFailureText(job->err);
         throw LentarError((kOpenFailed + reason).toStdString());
     }
     if (job->tooLarge)
@@ -505,12 +511,12 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
 ScaledJpeg DecodeScaledJpegFile(const QString &path)
 {
     // Opening a named pipe waits for a writer that may never come, and a device may
-    // never end: only a plain file can hold a picture.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        throw LentarError((kOpenFailed + QStringLiteral("это не обычный файл")).toStdString());
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LentarError((kOpenFailed + file.errorString()).toStdString());
+    // never end: only a plain file can hold a picture, and OpenForReading opens no other.
+    QFile file;
+    try {
+        OpenForReading(file, path);
+    } catch (const FileError &error) {
+        throw LentarError((kOpenFailed + error.reason()).toStdString());
+    }
     return DecodeScaledJpeg(file);
 }

@@ -131,12 +131,8 @@ QByteArray EncodePictureJpeg(const RgbImage &image, bool progressive)
     auto job = std::make_unique<EncodeJob>();
     job->cinfo.err = InstallJpegErrorManager(job->err);
     if (!RunEncode(*job, image, progressive)) {
-        const bool outOfMemory
-            = job->err.ownMessage == nullptr && job->err.pub.msg_code == JERR_OUT_OF_MEMORY;
-        throw LentarError(std::string("Не удалось сжать изображение: ")
-            + (outOfMemory                           ? kOutOfMemory
-                    : job->err.ownMessage != nullptr ? job->err.ownMessage
-                                                     : job->err.message));
+        throw LentarError(
+            ("Не удалось сжать изображение: " + JpegFailureText(job->err)).toStdString());
     }
     return QByteArray(reinterpret_cast<const char *>(job->destination.bytes.data()),
         qsizetype(job->destination.size));

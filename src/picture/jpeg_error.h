@@ -11,10 +11,13 @@
 
 #include <jpeglib.h>
 
+#include <QString>
+
 struct JpegErrorManager
 {
     jpeg_error_mgr pub; // first, so libjpeg's pointer to it is a pointer to us
     std::jmp_buf jump;
+    // The library's own English text, for a developer; the user reads JpegFailureText.
     char message[JMSG_LENGTH_MAX];
     // Set instead of message when we refuse the data ourselves from inside a callback.
     const char *ownMessage;
@@ -32,3 +35,10 @@ jpeg_error_mgr *InstallJpegErrorManager(JpegErrorManager &err);
 
 // Leaves the libjpeg call in progress with a message of our own.
 [[noreturn]] void FailJpeg(JpegErrorManager &err, const char *message);
+
+// Why the libjpeg call failed, in Russian: our own refusal, or the library's error by
+// its code. A code without a text of its own is named by its number.
+QString JpegFailureText(const JpegErrorManager &err);
+
+// The Russian text of one libjpeg error or warning code.
+QString JpegCodeText(int code);

@@ -102,8 +102,8 @@ JpegInspection InspectJpeg(const QByteArray &jpeg, int maxSide)
         } else if (job->err.pub.msg_code == JWRN_JPEG_EOF) {
             result.reason = QStringLiteral("изображение JPEG обрывается");
         } else {
-            result.reason = QStringLiteral("изображение JPEG повреждено: ")
-                + QString::fromLatin1(job->err.message);
+            result.reason
+                = QStringLiteral("изображение JPEG повреждено: ") + JpegFailureText(job->err);
         }
         return result;
     }
