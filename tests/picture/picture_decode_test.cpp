@@ -1,11 +1,16 @@
 #include "picture/jpeg_codec.h"
+#include "picture/jpeg_error.h"
 
 #include "codec/error.h"
 #include "jpeg_fixtures.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <jerror.h>
+
+#include <cerrno>
 #include <cstdlib>
 
 Q_DECLARE_METATYPE(FixtureOptions)
@@ -31,6 +36,42 @@ ScaledJpeg DecodeBytes(QByteArray jpeg)
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::ReadOnly);
     return DecodeScaledJpeg(buffer);
+}
+
+// A file whose every read fails the way a failing disk's does.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice(int error, bool sequential)
+        : error_(error)
+        , sequential_(sequential)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return sequential_; }
+    qint64 size() const override { return sequential_ ? 0 : 1 << 20; }
+
+protected:
+    qint64 readData(char *, qint64) override
+    {
+        errno = error_;
+        return -1;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    int error_;
+    bool sequential_;
+};
+
+QString RefusalOf(QIODevice &device)
+{
+    try {
+        DecodeScaledJpeg(device);
+    } catch (const LentarError &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QStringLiteral("decoded");
 }
 
 // Position i of count taken from size: the source pixel whose span holds the centre
@@ -295,6 +336,72 @@ private slots:
         QCOMPARE(DecodeBytes(jpeg).image.width, 64);
         SequentialBuffer stream(jpeg);
         QCOMPARE(DecodeScaledJpeg(stream).image.width, 64);
+    }
+
+    void refusalsSayWhyInRussian_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray baseline = EncodeFixture(PhotoSamples(64, 48, 1), 64, 48);
+        const QString kCut = QStringLiteral("данные изображения обрываются раньше времени");
+        QByteArray twelveBit = baseline;
+        const qsizetype frame = FindMarker(twelveBit, 0xC0);
+        twelveBit[frame + 1] = char(0xC1);
+        twelveBit[frame + 4] = 12;
+        QTest::newRow("not a JPEG") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                                    << QStringLiteral("это не изображение JPEG");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("файл пуст");
+        QTest::newRow("12-bit samples")
+            << twelveBit
+            << QStringLiteral("неподдерживаемая точность данных: поддерживается только 8 бит");
+        QTest::newRow("cut in the data") << baseline.left(baseline.size() / 2) << kCut;
+        QTest::newRow("headers only") << baseline.left(FindMarker(baseline, 0xDA) + 14) << kCut;
+        QByteArray badTable = baseline;
+        badTable[FindMarker(badTable, 0xC4) + 5] = char(0xFF);
+        QTest::newRow("broken Huffman table")
+            << badTable << QStringLiteral("неверная таблица кодов Хаффмана");
+    }
+
+    void refusalsSayWhyInRussian()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        for (const bool sequential : { false, true }) {
+            SequentialBuffer stream(bytes);
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            const QString message
+                = RefusalOf(sequential ? static_cast<QIODevice &>(stream) : buffer);
+            QVERIFY2(message.startsWith(QStringLiteral("Не удалось открыть изображение: ")),
+                qPrintable(message));
+            QCOMPARE(message.section(QStringLiteral(": "), 1), reason);
+            // libjpeg's own texts are English; the format's name is the one Latin word.
+            QVERIFY2(!QString(message)
+                          .remove(QStringLiteral("JPEG"))
+                          .contains(QRegularExpression(QStringLiteral("[A-Za-z]{2}"))),
+                qPrintable(message));
+        }
+    }
+
+    void failedReadsSayWhyInRussian_data()
+    {
+        QTest::addColumn<bool>("sequential");
+        QTest::newRow("file") << false;
+        QTest::newRow("stream") << true;
+    }
+
+    void failedReadsSayWhyInRussian()
+    {
+        QFETCH(bool, sequential);
+        FailingDevice device(EIO, sequential);
+        QCOMPARE(RefusalOf(device),
+            QStringLiteral("Не удалось открыть изображение: ошибка ввода-вывода"));
+    }
+
+    void unknownLibraryCodesAreNumbered()
+    {
+        QCOMPARE(JpegCodeText(JERR_NO_SOI), QStringLiteral("это не изображение JPEG"));
+        QCOMPARE(JpegCodeText(100000), QStringLiteral("ошибка библиотеки JPEG номер 100000"));
     }
 };
 
