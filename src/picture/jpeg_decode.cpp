@@ -9,9 +9,12 @@
 #include <QIODevice>
 
 #include <jerror.h>
+#ifdef LENTAR_HAVE_JPEGINT
 // For the table of inverse DCTs libjpeg's coefficient controller calls; see
-// SparseInverseDct.
+// SparseInverseDct. Where the header is missing (src/picture/CMakeLists.txt checks),
+// every block is transformed: the same pixels, more slowly.
 #include <jpegint.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -103,6 +106,7 @@ void TermSource(j_decompress_ptr) { }
 
 void ProgressMonitor(j_common_ptr cinfo);
 
+#ifdef LENTAR_HAVE_JPEGINT
 // The blocks of one component whose samples some kept pixel is made from, and the
 // state of SparseInverseDct for it.
 struct SparseComponent
@@ -116,6 +120,7 @@ struct SparseComponent
     const unsigned char *rowColumns = nullptr; // its needed columns, or null for none
     bool wholeRow = true; // every block of that row is transformed
 };
+#endif
 
 struct DecodeJob
 {
@@ -136,13 +141,18 @@ struct DecodeJob
     std::vector<std::size_t> columns; // offset in row of the sample each output column takes
     std::vector<JDIMENSION> keptRows; // the source row each output row takes
     std::vector<JDIMENSION> keptColumns; // the source column each output column takes
+#ifdef LENTAR_HAVE_JPEGINT
     std::array<SparseComponent, MAX_COMPONENTS> sparse;
+#endif
     RgbImage image;
 
     DecodeJob() = default;
     DecodeJob(const DecodeJob &) = delete;
     DecodeJob &operator=(const DecodeJob &) = delete;
-    ~DecodeJob() { jpeg_destroy_decompress(&cinfo); }
+    ~DecodeJob()
+    {
+        jpeg_destroy_decompress(&cinfo);
+    }
 };
 
 DecodeJob &Job(j_common_ptr cinfo)
@@ -253,6 +263,7 @@ void PickRow(DecodeJob &job, int y)
     }
 }
 
+#ifdef LENTAR_HAVE_JPEGINT
 // libjpeg runs the inverse DCT on every block of each iMCU row (8 or 16 source rows)
 // it decodes, and with a row kept every 20 lines or so nearly every iMCU row of a
 // large photograph gets decoded; the transform was a sixth of the import of a 24 MP
@@ -351,6 +362,10 @@ void InstallSparseIdct(DecodeJob &job)
         cinfo.idct->inverse_DCT[ci] = SparseInverseDct;
     }
 }
+#else
+// libjpeg's public API has no way to skip blocks: every block is transformed.
+void InstallSparseIdct(DecodeJob &) { }
+#endif
 
 void ReadScaledRows(DecodeJob &job)
 {
