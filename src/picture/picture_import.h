@@ -39,7 +39,7 @@ struct ImportedPicture
 };
 
 inline constexpr char kPictureFileName[] = "preview.lnr.jpg";
-inline constexpr char kPictureDialogFilter[] = "JPEG Image File (*.jpg;*.jpeg)";
+inline constexpr char kPictureDialogFilter[] = "Изображения JPEG (*.jpg;*.jpeg)";
 
 // Imports the JPEG at sourcePath, writing preview.lnr.jpg into tempFolder (which ends
 // with "/"). Throws LentarError with a message for the user; on failure nothing of an

@@ -4,8 +4,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -73,6 +75,27 @@ QString withBreakOpportunities(const QString &text)
     return result;
 }
 
+// A file dialog opens where the user last chose a file in this run, and at first in
+// the user's documents folder, or the home folder when there is none. Nothing of it
+// is kept between runs.
+QString StartFolder(const QString &lastChosen)
+{
+    if (!lastChosen.isEmpty() && QFileInfo(lastChosen).isDir())
+        return lastChosen;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+// Qt's own dialog rather than the desktop's: the desktop's speaks the language of the
+// user's locale, not always Russian, and adds every saved file to the desktop's list
+// of recent documents, which this program never does.
+void PrepareFileDialog(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+}
+
 } // namespace
 
 MessageAnswer QtPlatform::showMessage(
@@ -85,7 +108,7 @@ MessageAnswer QtPlatform::showMessage(
     box.setTextFormat(Qt::PlainText);
     switch (buttons) {
     case MessageButtons::Ok:
-        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("ОК"), QMessageBox::AcceptRole);
         box.exec();
         return MessageAnswer::Ok;
     case MessageButtons::YesNo: {
@@ -116,15 +139,23 @@ MessageAnswer QtPlatform::showMessage(
 
 std::optional<QString> QtPlatform::askOpenPicture(const QString &title, const QString &filter)
 {
-    const QString path = QFileDialog::getOpenFileName(owner_, title, {}, toQtFilter(filter));
-    if (path.isEmpty())
+    QFileDialog dialog(owner_, title, StartFolder(pictureFolder_), toQtFilter(filter));
+    dialog.setObjectName(QStringLiteral("OpenPictureDialog"));
+    PrepareFileDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    const QString path = dialog.selectedFiles().constFirst();
+    pictureFolder_ = QFileInfo(path).absolutePath();
     return path;
 }
 
 std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &settings)
 {
-    QFileDialog dialog(owner_, settings.title);
+    QFileDialog dialog(owner_, settings.title, StartFolder(saveFolder_));
+    dialog.setObjectName(QStringLiteral("SaveDialog"));
+    PrepareFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(
@@ -134,7 +165,9 @@ std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &set
     dialog.selectFile(settings.initialFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    const QString path = dialog.selectedFiles().constFirst();
+    saveFolder_ = QFileInfo(path).absolutePath();
+    return path;
 }
 
 QString QtPlatform::tempFolder()

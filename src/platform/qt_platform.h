@@ -4,15 +4,15 @@
 
 class QWidget;
 
-// The real desktop through Qt: message boxes and file dialogs owned by the main
-// window, QDir::tempPath(), QDesktopServices for the browser.
+// The real desktop through Qt: message boxes and Qt's own file dialogs owned by the
+// main window, QDir::tempPath(), QDesktopServices for the browser.
 class QtPlatform : public Platform
 {
 public:
     void setOwner(QWidget *owner) { owner_ = owner; }
 
     MessageAnswer showMessage(const QString &text, const QString &caption, MessageIcon icon,
-                              MessageButtons buttons) override;
+        MessageButtons buttons) override;
     std::optional<QString> askOpenPicture(const QString &title, const QString &filter) override;
     std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
     QString tempFolder() override;
@@ -21,4 +21,7 @@ public:
 
 private:
     QWidget *owner_ = nullptr;
+    // Where the user last chose a picture and saved a lentar in this run.
+    QString pictureFolder_;
+    QString saveFolder_;
 };

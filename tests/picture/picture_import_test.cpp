@@ -414,7 +414,7 @@ private slots:
         QCOMPARE(platform.openPictureRequests.size(), 1);
         QCOMPARE(platform.openPictureRequests[0].first, QStringLiteral("Открыть изображение"));
         QCOMPARE(platform.openPictureRequests[0].second,
-            QStringLiteral("JPEG Image File (*.jpg;*.jpeg)"));
+            QStringLiteral("Изображения JPEG (*.jpg;*.jpeg)"));
     }
 
     void cancelledChoiceChangesNothing()
