@@ -125,7 +125,7 @@ QString JpegCodeText(int code)
     case JERR_WIDTH_OVERFLOW:
         return QStringLiteral("изображение слишком велико");
     case JERR_EMPTY_IMAGE:
-        return QStringLiteral("высота изображения не указана");
+        return QStringLiteral("изображение нулевого размера");
     case JERR_NO_IMAGE:
         return QStringLiteral("в файле нет изображения");
     case JERR_SOF_DUPLICATE:
