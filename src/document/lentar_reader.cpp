@@ -3,6 +3,7 @@
 #include "codec/base64.h"
 #include "codec/participant_id.h"
 #include "document/subject_catalogue.h"
+#include "platform/files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <vector>
@@ -688,14 +690,17 @@ LentarReadResult ReadLentarFile(const QString &path)
         return Refused(ReadCode::TooLarge,
             u"файл слишком велик (%1 байт); лентар не бывает больше 16 МиБ"_s.arg(info.size()));
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Refused(
-            ReadCode::ReadError, u"не удалось прочитать файл: %1"_s.arg(file.errorString()));
+    QFile file;
+    try {
+        OpenForReading(file, path);
+    } catch (const FileError &error) {
+        return Refused(ReadCode::ReadError, u"не удалось прочитать файл: %1"_s.arg(error.reason()));
+    }
     // The file may have grown since it was looked at: never read past the limit.
+    errno = 0;
     const QByteArray bytes = file.read(kMaxLentarFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return Refused(
-            ReadCode::ReadError, u"не удалось прочитать файл: %1"_s.arg(file.errorString()));
+        return Refused(ReadCode::ReadError,
+            u"не удалось прочитать файл: %1"_s.arg(SystemErrorText(errno != 0 ? errno : EIO)));
     return ReadLentarBytes(bytes);
 }
