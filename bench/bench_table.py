@@ -104,6 +104,14 @@ def output_rows(r, lines):
     lines.append(row("Save, against writing its two files alone", fmt_ms(save),
                      f"two flushed atomic writes {fmt_ms(save_floor)}", save / save_floor,
                      "report", None))
+    opened = r.time("open/full_lentar/open")
+    serialise = r.time("open/full_lentar/serialise")
+    lines.append(row("Open of a full lentar, file read to record", fmt_ms(opened),
+                     f"save of the same lentar {fmt_ms(save)}", opened / save, "≤ 1",
+                     opened <= save))
+    lines.append(row("Open, against the save's building and serialising alone", fmt_ms(opened),
+                     f"build, serialise and encode {fmt_ms(serialise)}", opened / serialise,
+                     "report", None))
     preview = r.time("preview/full_lentar/preview")
     preview_floor = r.time("preview/full_lentar/write_floor")
     render = r.time("preview/full_lentar/render")

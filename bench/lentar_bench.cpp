@@ -10,6 +10,7 @@
 #include "codec/base64.h"
 #include "codec/md5.h"
 #include "codec/participant_id.h"
+#include "document/lentar_reader.h"
 #include "document/lentar_xml.h"
 #include "output/page_render.h"
 #include "output/preview_command.h"
@@ -382,6 +383,30 @@ void PreviewWriteFloor(benchmark::State &state)
     }
 }
 
+// Opening the saved full lentar: reading the file and loading the record, picture
+// included, as the Open command does before it fills the window.
+void Open(benchmark::State &state)
+{
+    const QString folder = TempPath(u"opened/"_s);
+    QDir().mkpath(folder);
+    const QString path = folder + u"Лентар.lnr.xml"_s;
+    WriteFileAtomically(path, LentarFileBytes(SerializeLentar(BuildLentarXml(g_lentar, 0))));
+    for (auto _ : state) {
+        const LentarReadResult read = ReadLentarFile(path);
+        if (read.refused() || !read.findings.isEmpty() || read.pictureJpeg.isEmpty())
+            return Fail(state, "the full lentar did not open cleanly");
+        benchmark::DoNotOptimize(read.doc.title.size());
+    }
+}
+
+// What a save does besides writing: building the tree and serialising it.
+void SaveSerialise(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            LentarFileBytes(SerializeLentar(BuildLentarXml(g_lentar, 0))).size());
+}
+
 void RegisterOutputBenchmarks()
 {
     const QString folder = TempPath(u"picture/"_s);
@@ -399,6 +424,8 @@ void RegisterOutputBenchmarks()
 
     Manual("save/full_lentar/save", Save);
     Wall("save/full_lentar/write_floor", SaveWriteFloor);
+    Wall("open/full_lentar/open", Open);
+    Wall("open/full_lentar/serialise", SaveSerialise);
     Manual("preview/full_lentar/preview", Preview);
     Wall("preview/full_lentar/render", PreviewRender);
     Manual("preview/full_lentar/write_floor", PreviewWriteFloor);
