@@ -146,24 +146,35 @@ void ShowIncompleteMessage(Platform &platform, const QString &missingItems)
 
 bool SaveLentar(const LentarDocument &doc, Platform &platform)
 {
+    return SaveLentarFile(doc, platform, QString()).has_value();
+}
+
+std::optional<QString> SaveLentarFile(
+    const LentarDocument &doc, Platform &platform, const QString &currentFile)
+{
     const QString missing = CheckCompleteness(doc);
     if (!missing.isEmpty()) {
         ShowIncompleteMessage(platform, missing);
-        return false;
+        return std::nullopt;
     }
     if (!ConfirmLostCharacters(doc, platform))
-        return false;
+        return std::nullopt;
 
-    const std::optional<QString> chosen
-        = platform.askSaveFileName(LentarSaveDialogSettings(ProposedFileName(doc.title)));
+    SaveDialogSettings settings = LentarSaveDialogSettings(ProposedFileName(doc.title));
+    if (!currentFile.isEmpty()) {
+        const QFileInfo current(currentFile);
+        settings.initialFileName = current.fileName();
+        settings.initialFolder = current.absolutePath();
+    }
+    const std::optional<QString> chosen = platform.askSaveFileName(settings);
     if (!chosen)
-        return false;
+        return std::nullopt;
     // The dialog adds its default extension only to a name without a dot.
     QString path = *chosen;
     if (!HasLentarExtension(QFileInfo(path).fileName())) {
         path += QLatin1StringView(kLentarExtension);
         if (QFileInfo::exists(path) && !ConfirmReplace(platform, path))
-            return false;
+            return std::nullopt;
     }
 
     // The lentar is written in full first but put in place last. So a failure to write
@@ -199,5 +210,5 @@ bool SaveLentar(const LentarDocument &doc, Platform &platform)
     RemovePreviewFiles(platform,
         { QFileInfo(path).canonicalFilePath(),
             QFileInfo(stylesheet.filePath()).canonicalFilePath() });
-    return true;
+    return path;
 }

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 inline constexpr char kLentarExtension[] = ".lnr.xml";
 
 // True when a file name ends with ".lnr.xml", in any case.
@@ -27,3 +29,9 @@ void ShowIncompleteMessage(Platform &platform, const QString &missingItems);
 // true when the lentar was saved. A write failure throws LentarError after leaving the
 // folder as it was: the earlier lentar of that name intact and no new stylesheet.
 bool SaveLentar(const LentarDocument &doc, Platform &platform);
+
+// The same for a lentar that came from the file currentFile (empty for a new one): the
+// dialog proposes that file's folder and name instead of a name made from the title.
+// Returns the path written, or nothing when the lentar was not saved.
+std::optional<QString> SaveLentarFile(
+    const LentarDocument &doc, Platform &platform, const QString &currentFile);

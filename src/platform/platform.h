@@ -20,6 +20,7 @@ struct SaveDialogSettings
     QString filterPattern; // e.g. "*.lnr.xml"
     QString defaultSuffix; // appended to a name typed without an extension
     QString initialFileName;
+    QString initialFolder; // empty: the dialog's own choice
     bool confirmOverwrite = true;
 };
 
@@ -33,6 +34,7 @@ public:
         = 0;
     // The chosen file, or nothing when the user cancelled.
     virtual std::optional<QString> askOpenPicture(const QString &title, const QString &filter) = 0;
+    virtual std::optional<QString> askOpenLentar(const QString &title, const QString &filter) = 0;
     virtual std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) = 0;
     // The folder for temporary files, ending with "/". Throws LentarError when there is
     // no folder the program may write into.

@@ -151,9 +151,28 @@ std::optional<QString> QtPlatform::askOpenPicture(const QString &title, const QS
     return path;
 }
 
+std::optional<QString> QtPlatform::askOpenLentar(const QString &title, const QString &filter)
+{
+    QFileDialog dialog(owner_, title, StartFolder(lentarFolder_), toQtFilter(filter));
+    dialog.setObjectName(QStringLiteral("OpenLentarDialog"));
+    PrepareFileDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().constFirst();
+    lentarFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
 std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &settings)
 {
-    QFileDialog dialog(owner_, settings.title, StartFolder(saveFolder_));
+    // A lentar that came from a file is proposed in that file's folder.
+    const QString folder
+        = !settings.initialFolder.isEmpty() && QFileInfo(settings.initialFolder).isDir()
+        ? settings.initialFolder
+        : StartFolder(lentarFolder_);
+    QFileDialog dialog(owner_, settings.title, folder);
     dialog.setObjectName(QStringLiteral("SaveDialog"));
     PrepareFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -166,7 +185,7 @@ std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &set
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = dialog.selectedFiles().constFirst();
-    saveFolder_ = QFileInfo(path).absolutePath();
+    lentarFolder_ = QFileInfo(path).absolutePath();
     return path;
 }
 

@@ -14,6 +14,7 @@ public:
     MessageAnswer showMessage(const QString &text, const QString &caption, MessageIcon icon,
         MessageButtons buttons) override;
     std::optional<QString> askOpenPicture(const QString &title, const QString &filter) override;
+    std::optional<QString> askOpenLentar(const QString &title, const QString &filter) override;
     std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
     QString tempFolder() override;
     qint64 currentTime() override;
@@ -21,7 +22,7 @@ public:
 
 private:
     QWidget *owner_ = nullptr;
-    // Where the user last chose a picture and saved a lentar in this run.
+    // Where the user last chose a picture, and opened or saved a lentar, in this run.
     QString pictureFolder_;
-    QString saveFolder_;
+    QString lentarFolder_;
 };

@@ -34,6 +34,12 @@ std::optional<QString> ScriptedPlatform::askOpenPicture(const QString &title,
     return openPictureAnswers.isEmpty() ? std::nullopt : openPictureAnswers.dequeue();
 }
 
+std::optional<QString> ScriptedPlatform::askOpenLentar(const QString &title, const QString &filter)
+{
+    openLentarRequests.append({ title, filter });
+    return openLentarAnswers.isEmpty() ? std::nullopt : openLentarAnswers.dequeue();
+}
+
 std::optional<QString> ScriptedPlatform::askSaveFileName(const SaveDialogSettings &settings)
 {
     saveRequests.append(settings);

@@ -22,8 +22,9 @@ public:
     explicit ScriptedPlatform(QString tempFolder = {});
 
     MessageAnswer showMessage(const QString &text, const QString &caption, MessageIcon icon,
-                              MessageButtons buttons) override;
+        MessageButtons buttons) override;
     std::optional<QString> askOpenPicture(const QString &title, const QString &filter) override;
+    std::optional<QString> askOpenLentar(const QString &title, const QString &filter) override;
     std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
     QString tempFolder() override;
     qint64 currentTime() override;
@@ -32,6 +33,7 @@ public:
     // Scripted answers, taken in order.
     QQueue<MessageAnswer> messageAnswers;
     QQueue<std::optional<QString>> openPictureAnswers;
+    QQueue<std::optional<QString>> openLentarAnswers;
     QQueue<std::optional<QString>> saveFileAnswers;
     qint64 now = 1294000000; // 2011-01-02
     bool browserOpens = true;
@@ -39,6 +41,7 @@ public:
     // What the program asked.
     QList<Message> messages;
     QList<QPair<QString, QString>> openPictureRequests; // title, filter
+    QList<QPair<QString, QString>> openLentarRequests; // title, filter
     QList<SaveDialogSettings> saveRequests;
     QStringList openedInBrowser;
 

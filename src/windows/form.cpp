@@ -2,6 +2,7 @@
 
 #include "codec/error.h"
 #include "document/subject_catalogue.h"
+#include "output/open_command.h"
 #include "output/preview_command.h"
 #include "output/save_command.h"
 #include "picture/picture_import.h"
@@ -15,18 +16,23 @@
 #include "windows/subj.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
+#include <QUrl>
 
 #include <algorithm>
 #include <numeric>
@@ -37,6 +43,8 @@ namespace {
 const char kWindowCaption[] = "Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0";
 const char kNoSubject[] = "[ Раздел не задан ]";
 const char kCloseQuestion[] = "Лентар не сохранен. Сохранить изменения перед выходом?";
+const char kOpenQuestion[]
+    = "Лентар не сохранен. Сохранить изменения перед открытием другого лентара?";
 
 // The chosen subjects' names, one under another, inside the group "Раздел".
 constexpr int kSubjectLeft = 30;
@@ -83,6 +91,24 @@ int subjectHeight(const QLabel &label, const QString &text, int width)
     return std::max(kSubjectPitch, needed.height() + 5);
 }
 
+QImage ToQImage(const RgbImage &rgb)
+{
+    return QImage(rgb.rgb.data(), rgb.width, rgb.height, rgb.width * 3, QImage::Format_RGB888)
+        .copy();
+}
+
+// The lentar file a drag carries: the first local file whose name ends with ".lnr.xml".
+QString DraggedLentar(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile() && HasLentarExtension(url.fileName()))
+            return url.toLocalFile();
+    }
+    return {};
+}
+
 } // namespace
 
 TLentar::TLentar(Platform &platform, QWidget *parent)
@@ -92,7 +118,7 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     , platform_(platform)
 {
     setObjectName(QStringLiteral("Lentar"));
-    setWindowTitle(QString::fromUtf8(kWindowCaption) + QStringLiteral("[*]"));
+    showFileName();
     setFixedSize(787, 502);
 
     Subjects = new TSubjects(this);
@@ -113,12 +139,24 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     buildPicturePage(picture);
     buildCommentsPage(comments);
 
+    OpenButton = MakeButton(this, "OpenButton", QRect(453, 471, 99, 25), QStringLiteral("Открыть"));
     Preview = MakeButton(this, "Preview", QRect(563, 471, 106, 25), QStringLiteral("Предпросмотр"));
     SaveButton
         = MakeButton(this, "SaveButton", QRect(680, 471, 99, 25), QStringLiteral("Сохранить"));
+    connect(OpenButton, &QPushButton::clicked, this, &TLentar::OpenButtonClick);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
+        &TLentar::OpenButtonClick);
     connect(Preview, &QPushButton::clicked, this, &TLentar::PreviewClick);
     connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
     connect(participants, &ParticipantsPage::changed, this, &TLentar::markModified);
+
+    // A lentar file dropped anywhere on the pages opens, also on a text field, which
+    // would otherwise take the file's address as text.
+    setAcceptDrops(true);
+    for (QWidget *child : SectionsTabs->findChildren<QWidget *>()) {
+        if (child->acceptDrops())
+            child->installEventFilter(this);
+    }
 
     SectionsTabs->setCurrentIndex(0);
     // Typing starts in the title; the tab bar would hold the focus without showing it.
@@ -235,6 +273,8 @@ void TLentar::buildCommentsPage(QWidget *page)
 
 bool TLentar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (takeLentarDrop(event))
+        return true;
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) {
         QObject *field = watched;
         if (watched == description->viewport())
@@ -271,6 +311,14 @@ LentarDocument TLentar::document() const
 
 void TLentar::setDocument(const LentarDocument &doc)
 {
+    const QImage pixels = doc.picture.present
+        ? QImage::fromData(QByteArray::fromBase64(doc.picture.base64), "JPEG")
+        : QImage();
+    showDocument(doc, pixels.isNull() ? nullptr : &pixels);
+}
+
+void TLentar::showDocument(const LentarDocument &doc, const QImage *pixels)
+{
     title->setText(doc.title);
     description->setText(doc.description);
     tech_request->setText(doc.tech_request);
@@ -283,12 +331,10 @@ void TLentar::setDocument(const LentarDocument &doc)
     Subjects->setChosen(doc.subject_slots);
     showSubjects(doc.subject_slots);
     participants->setParticipants(doc.author_list, doc.leader_list, doc.InvoiceLeader);
-    if (doc.picture.present) {
-        const QImage pixels = QImage::fromData(QByteArray::fromBase64(doc.picture.base64), "JPEG");
-        showPicture(doc.picture, pixels.isNull() ? nullptr : &pixels);
-    } else if (picture_.present) {
+    if (doc.picture.present)
+        showPicture(doc.picture, pixels);
+    else if (picture_.present)
         DelImgClick();
-    }
 }
 
 void TLentar::Button3Click()
@@ -430,15 +476,12 @@ void TLentar::AddImgClick()
             const BusyCursor busy;
             imported = ImportPicture(*path, platform_.tempFolder());
         }
-        const RgbImage &rgb = imported->image;
-        const QImage pixels
-            = QImage(rgb.rgb.data(), rgb.width, rgb.height, rgb.width * 3, QImage::Format_RGB888)
-                  .copy();
+        const QImage pixels = ToQImage(imported->image);
         WorkImage image;
         image.present = true;
         image.base64 = imported->base64;
-        image.width = rgb.width;
-        image.height = rgb.height;
+        image.width = imported->image.width;
+        image.height = imported->image.height;
         showPicture(image, &pixels);
         markModified();
     });
@@ -463,23 +506,106 @@ void TLentar::PreviewClick()
 
 bool TLentar::SaveButtonClick()
 {
-    bool saved = false;
-    guarded([&] { saved = SaveLentar(document(), platform_); });
-    if (saved)
-        setWindowModified(false);
-    return saved;
+    std::optional<QString> saved;
+    guarded([&] { saved = SaveLentarFile(document(), platform_, currentFile_); });
+    if (!saved)
+        return false;
+    currentFile_ = *saved;
+    setWindowModified(false);
+    showFileName();
+    return true;
+}
+
+void TLentar::OpenButtonClick()
+{
+    if (!mayDropChanges(kOpenQuestion))
+        return;
+    std::optional<QString> path;
+    guarded([&] { path = ChooseLentar(platform_); });
+    if (path)
+        loadLentar(*path);
+}
+
+bool TLentar::openLentar(const QString &path)
+{
+    return mayDropChanges(kOpenQuestion) && loadLentar(path);
+}
+
+bool TLentar::loadLentar(const QString &path)
+{
+    std::optional<OpenedLentar> opened;
+    guarded([&] { opened = OpenLentar(path, platform_); });
+    if (!opened)
+        return false;
+    const QImage pixels = ToQImage(opened->pixels);
+    showDocument(opened->doc, opened->pixels.rgb.empty() ? nullptr : &pixels);
+    currentFile_ = opened->path;
+    setWindowModified(false);
+    showFileName();
+    SectionsTabs->setCurrentIndex(0);
+    title->setFocus();
+    return true;
+}
+
+bool TLentar::takeLentarDrop(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (DraggedLentar(drag->mimeData()).isEmpty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QString path = DraggedLentar(drop->mimeData());
+        if (path.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        // The program the file came from waits until the drop returns; the question
+        // about unsaved changes and the messages of the opening come after it.
+        QMetaObject::invokeMethod(
+            this, [this, path] { openLentar(path); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TLentar::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!takeLentarDrop(event))
+        QWidget::dragEnterEvent(event);
+}
+
+void TLentar::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!takeLentarDrop(event))
+        QWidget::dragMoveEvent(event);
+}
+
+void TLentar::dropEvent(QDropEvent *event)
+{
+    if (!takeLentarDrop(event))
+        QWidget::dropEvent(event);
+}
+
+bool TLentar::mayDropChanges(const char *question)
+{
+    if (!isWindowModified())
+        return true;
+    const MessageAnswer answer
+        = platform_.showMessage(QString::fromUtf8(question), QString::fromUtf8(kApplicationTitle),
+            MessageIcon::Question, MessageButtons::SaveDiscardCancel);
+    return answer == MessageAnswer::Discard || (answer == MessageAnswer::Save && SaveButtonClick());
 }
 
 void TLentar::closeEvent(QCloseEvent *event)
 {
-    if (!isWindowModified()) {
-        event->accept();
-        return;
-    }
-    const MessageAnswer answer = platform_.showMessage(QString::fromUtf8(kCloseQuestion),
-        QString::fromUtf8(kApplicationTitle), MessageIcon::Question,
-        MessageButtons::SaveDiscardCancel);
-    if (answer == MessageAnswer::Discard || (answer == MessageAnswer::Save && SaveButtonClick()))
+    if (mayDropChanges(kCloseQuestion))
         event->accept();
     else
         event->ignore();
@@ -488,6 +614,15 @@ void TLentar::closeEvent(QCloseEvent *event)
 void TLentar::markModified()
 {
     setWindowModified(true);
+}
+
+// The file's name comes first, where a task bar that cuts the title still shows it.
+void TLentar::showFileName()
+{
+    const QString caption = QString::fromUtf8(kWindowCaption);
+    setWindowTitle(currentFile_.isEmpty()
+            ? caption + QStringLiteral("[*]")
+            : QFileInfo(currentFile_).fileName() + QStringLiteral("[*] - ") + caption);
 }
 
 void TLentar::guarded(const std::function<void()> &body)

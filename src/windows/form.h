@@ -34,11 +34,17 @@ public:
     LentarDocument document() const;
     // Shows doc in the window (the subject dialog's boxes follow its subject slots).
     void setDocument(const LentarDocument &doc);
+    // Opens the lentar file at path as the command "Открыть" does, asking first what to do
+    // with unsaved changes. True when the file was opened.
+    bool openLentar(const QString &path);
 
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildWorkPage(QWidget *page);
@@ -47,9 +53,17 @@ private:
     void showSubjects(const std::array<int, kSubjectSlots> &chosen);
     void fitSubjectGroup();
     void placeSubjectLabels();
+    void showDocument(const LentarDocument &doc, const QImage *pixels);
     void showPicture(const WorkImage &image, const QImage *pixels);
     void drawPlaceholder(bool withText);
     void markModified();
+    void showFileName();
+    // Asks what to do with unsaved changes before they would be lost: true when the
+    // user saved them or let them go, false when the user kept them.
+    bool mayDropChanges(const char *question);
+    bool loadLentar(const QString &path);
+    // Handles a drag that carries a lentar file, wherever in the window it arrives.
+    bool takeLentarDrop(QEvent *event);
     // Runs a handler's body; an error it raises is shown in the standard error display.
     void guarded(const std::function<void()> &body);
 
@@ -57,15 +71,18 @@ private:
     void DelImgClick();
     void Button3Click();
     void PreviewClick();
+    void OpenButtonClick();
     // True when the lentar was saved.
     bool SaveButtonClick();
 
     Platform &platform_;
     std::array<int, kSubjectSlots> subjectSlots_ {};
     WorkImage picture_;
+    QString currentFile_; // the file the lentar was opened from or last saved to
     QHash<QObject *, QString> helpFor_;
 
     QTabWidget *SectionsTabs = nullptr;
+    QPushButton *OpenButton = nullptr;
     QPushButton *Preview = nullptr;
     QPushButton *SaveButton = nullptr;
 

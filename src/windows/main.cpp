@@ -2,6 +2,7 @@
 #include "windows/application.h"
 #include "windows/command_line.h"
 #include "windows/form.h"
+#include "windows/start.h"
 
 #include <QIcon>
 #include <QStringList>
@@ -32,7 +33,7 @@ int main(int argc, char **argv)
     TLentar window(platform);
     platform.setOwner(&window);
     app.setPlatform(&platform);
-    window.show();
+    ShowEditor(window, commandLine.file);
     app.exec();
     return 0;
 }

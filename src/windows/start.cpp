@@ -1,0 +1,11 @@
+#include "windows/start.h"
+
+#include "windows/form.h"
+
+void ShowEditor(TLentar &window, const QString &file)
+{
+    window.show();
+    // The messages about the file belong to the window, so it is shown first.
+    if (!file.isEmpty())
+        window.openLentar(file);
+}
