@@ -1,0 +1,139 @@
+#pragma once
+
+// Lentar files for the tests of opening: a full lentar with a real picture, the forms
+// another writer may give the same lentar, and files that are no lentar at all.
+// Needs lentar_document (the writer) and lentar_picture_fixtures (the picture).
+
+#include "codec/base64.h"
+#include "document/lentar_reader.h"
+#include "document/lentar_xml.h"
+#include "jpeg_fixtures.h"
+#include "test_files.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
+#include <string_view>
+
+inline constexpr qint64 kOpenStored = 1294000000;
+
+// A small photograph-like JPEG of the given size.
+inline QByteArray TestPicture(int width = 120, int height = 90)
+{
+    return EncodeFixture(PhotoSamples(width, height, 7), width, height);
+}
+
+inline QByteArray PictureBase64(const QByteArray &jpeg)
+{
+    return QByteArray::fromStdString(
+        Base64EncodeString(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), 19));
+}
+
+// A lentar with something in every field, markup characters and line breaks in its
+// texts, two authors, two leaders and a picture with a caption.
+inline LentarDocument FullLentar(const QByteArray &jpeg = TestPicture())
+{
+    LentarDocument doc;
+    doc.title = QStringLiteral("\"Кот & <b>пёс</b>\" — этюд №2");
+    doc.description = QStringLiteral("Первая строка\r\n\r\nтретья <i>строка</i>");
+    doc.tech_request = QStringLiteral("Windows XP, 1 ГБ");
+    doc.manual = QStringLiteral("Открыть index.html\r\nи читать");
+    doc.subject_slots = { 2, 19, 24, 0, 0 };
+    doc.author_list = { { ValidParticipantId("1234567"), QStringLiteral("Иванов"),
+                            QStringLiteral("Иван"), QStringLiteral("Иванович") },
+        { ValidParticipantId("7654321"), QStringLiteral("Петрова"), QStringLiteral("Анна"),
+            QString() } };
+    doc.leader_list = { { ValidParticipantId("1112223"), QStringLiteral("Сидоров"),
+                            QStringLiteral("Пётр"), QStringLiteral("Ильич") },
+        { ValidParticipantId("3332221"), QStringLiteral("Орлова"), QStringLiteral("Вера"),
+            QStringLiteral("Павловна") } };
+    doc.InvoiceLeader = 1;
+    doc.public_post_index = QStringLiteral("630090");
+    doc.public_post_address = QStringLiteral("Новосибирск, ул. Пирогова, 2");
+    doc.public_phone = QStringLiteral("+7 (383) 330-00-00");
+    doc.public_email = QStringLiteral("school@example.ru");
+    const DecodedFixture size = DecodeFixture(jpeg);
+    doc.picture
+        = { true, PictureBase64(jpeg), size.width, size.height, QStringLiteral("Вид <сбоку>") };
+    doc.Notes = QStringLiteral("Спасибо!\r\n\r\nВопросы — по почте.");
+    return doc;
+}
+
+inline QByteArray LentarBytes(const LentarDocument &doc, qint64 stored = kOpenStored)
+{
+    return LentarFileBytes(SerializeLentar(BuildLentarXml(doc, stored)));
+}
+
+inline QByteArray PreviewBytes(const LentarDocument &doc)
+{
+    return PreviewFileBytes(
+        SerializeLentar(BuildLentarXml(doc, kOpenStored, LentarVariant::Preview)));
+}
+
+// Line breaks and a tab between the tags, never inside an element that holds text.
+inline QByteArray IndentedLentar(const QByteArray &bytes, const QByteArray &lineEnd)
+{
+    static const QRegularExpression between(QStringLiteral(
+        "><(?!/(description|specification|manual|postal_code|address|phone|email|comment)>)"));
+    return QString::fromUtf8(bytes)
+        .replace(between, QString::fromLatin1(">" + lineEnd + "\t<"))
+        .toUtf8();
+}
+
+// Every start tag with its attributes in reverse order.
+inline QByteArray AttributesReversedLentar(const QByteArray &bytes)
+{
+    static const QRegularExpression tag(QStringLiteral("<(\\w+)((?: \\w+=\"[^\"]*\")+)>"));
+    static const QRegularExpression attribute(QStringLiteral(" \\w+=\"[^\"]*\""));
+    const QString text = QString::fromUtf8(bytes);
+    QString out;
+    qsizetype at = 0;
+    for (const QRegularExpressionMatch &m : tag.globalMatch(text)) {
+        QStringList attributes;
+        for (const QRegularExpressionMatch &a : attribute.globalMatch(m.captured(2)))
+            attributes.prepend(a.captured());
+        out += QStringView(text).sliced(at, m.capturedStart() - at);
+        out += u'<' + m.captured(1) + attributes.join(QString()) + u'>';
+        at = m.capturedEnd();
+    }
+    out += QStringView(text).sliced(at);
+    return out.toUtf8();
+}
+
+inline QByteArray ReplacedOnce(QByteArray bytes, const QByteArray &from, const QByteArray &to)
+{
+    const qsizetype at = bytes.indexOf(from);
+    if (at < 0)
+        qFatal("test file lacks %s", from.constData());
+    return bytes.replace(at, from.size(), to);
+}
+
+struct BadLentarFile
+{
+    const char *name;
+    QByteArray bytes;
+    QString reason; // a part of the Russian reason the user must be given
+};
+
+// Files that are no lentar of this editor, each refused as a whole.
+inline QList<BadLentarFile> BadLentarFiles()
+{
+    const QByteArray saved = LentarBytes(FullLentar());
+    return {
+        { "not XML", QByteArray("Лентар, но не XML"), QStringLiteral("не содержит документа XML") },
+        { "another root", QByteArray("<?xml version=\"1.0\"?><html><body/></html>"),
+            QStringLiteral("корневой элемент «html»") },
+        { "another season", ReplacedOnce(saved, "sz_id=\"8\"", "sz_id=\"7\""),
+            QStringLiteral("другого сезона") },
+        { "another version", ReplacedOnce(saved, "version=\"2.1\"", "version=\"3.0\""),
+            QStringLiteral("другой версии") },
+        { "DOCTYPE",
+            ReplacedOnce(saved, "<vantorela>",
+                "<!DOCTYPE vantorela [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><vantorela>"),
+            QStringLiteral("DOCTYPE") },
+        { "too large", saved + QByteArray(kMaxLentarFileBytes + 1 - saved.size(), ' '),
+            QStringLiteral("слишком велик") },
+    };
+}
