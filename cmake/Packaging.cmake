@@ -30,13 +30,14 @@ configure_file(${_lentar_data}/lentar.metainfo.xml.in ${_lentar_out}/${LENTAR_AP
                @ONLY)
 configure_file(${_lentar_data}/lentar-mime.xml.in ${_lentar_out}/${LENTAR_APP_ID}.xml @ONLY)
 configure_file(${_lentar_data}/lentar.1.in ${_lentar_out}/lentar.1 @ONLY)
+configure_file(${_lentar_data}/lentar-check.1.in ${_lentar_out}/lentar-check.1 @ONLY)
 configure_file(${_lentar_data}/changelog.in ${_lentar_out}/changelog @ONLY)
 
 # Debian keeps manual pages and changelogs compressed, without a time stamp inside
 # (gzip -n), so the package is the same from build to build.
 find_program(LENTAR_GZIP gzip REQUIRED)
 set(_lentar_gzipped)
-foreach(_file lentar.1 changelog)
+foreach(_file lentar.1 lentar-check.1 changelog)
   add_custom_command(OUTPUT ${_lentar_out}/${_file}.gz
     COMMAND ${LENTAR_GZIP} -9 -n -f -k ${_lentar_out}/${_file}
     DEPENDS ${_lentar_out}/${_file}
@@ -57,7 +58,8 @@ foreach(_size 16 32 48 64 128 256)
 endforeach()
 install(FILES ${_lentar_data}/icons/lentar.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${LENTAR_APP_ID}.svg)
-install(FILES ${_lentar_out}/lentar.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_lentar_out}/lentar.1.gz ${_lentar_out}/lentar-check.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${_lentar_data}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lentar)
 # A package whose version has no Debian revision keeps its changelog as changelog.gz.
 install(FILES ${_lentar_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lentar)

@@ -45,7 +45,7 @@ cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" ||
   { cat "$work/install.log" >&2; exit 1; }
 for f in bin/lentar "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
   "share/mime/packages/$id.xml" "share/icons/hicolor/scalable/apps/$id.svg" \
-  share/man/man1/lentar.1.gz share/doc/lentar/copyright share/doc/lentar/changelog.gz; do
+  share/man/man1/lentar.1.gz share/man/man1/lentar-check.1.gz share/doc/lentar/copyright share/doc/lentar/changelog.gz; do
   [ -f "$prefix/$f" ] || fail "не установлен $f"
 done
 for size in 16 32 48 64 128 256; do
