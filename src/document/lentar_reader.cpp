@@ -167,10 +167,11 @@ QString ListField(bool author, qsizetype index, const char *member)
 class Loader
 {
 public:
-    Loader(LentarReadResult &result, bool pairedBreaks)
+    Loader(LentarReadResult &result, bool pairedBreaks, bool blanksInPicture)
         : result_(result)
         , doc_(result.doc)
         , pairedBreaks_(pairedBreaks)
+        , blanksInPicture_(blanksInPicture)
     { }
 
     void loadWork(xmlNode *work)
@@ -547,15 +548,15 @@ private:
                 u"Картинка записана не как JPEG в формате data:image/jpeg;base64; она не загружена"_s);
             return;
         }
-        // The parser hands each line break of an attribute over as a blank (so would it a
-        // tab or a blank, which cannot be told apart from it any more).
+        // The parser hands each line break of an attribute over as a blank, and so it does
+        // a tab or a blank, which only the file's own bytes still tell apart.
         QByteArray text = QStringView(src).sliced(kPictureSourcePrefix.size()).toLatin1();
         text.replace(' ', '\n');
         const std::string_view view(text.constData(), std::size_t(text.size()));
         bool complete = false;
         const std::string jpeg = Base64DecodeString(view, &complete);
         // A character outside Latin-1 has become "?", which no base64 text holds.
-        if (!complete || !Base64IsStrict(view))
+        if (!complete || !Base64IsStrict(view) || blanksInPicture_)
             note(ReadCode::BadBase64, u"picture"_s,
                 u"Текст картинки (base64) повреждён: в нём посторонние символы или он оборван; картинка может быть неполной"_s);
 
@@ -587,6 +588,7 @@ private:
     LentarReadResult &result_;
     LentarDocument &doc_;
     const bool pairedBreaks_;
+    const bool blanksInPicture_;
     QStringList ids_;
 };
 
@@ -602,7 +604,26 @@ QString WhyNotXml(const xmlParserCtxt *ctxt)
     return u"файл не является правильным документом XML"_s;
 }
 
-LentarReadResult Load(xmlDoc *xml, bool pairedBreaks)
+// Whether the picture's base64 text, as the file spells it, holds a blank or a tab:
+// only line breaks may stand between its groups, but after parsing every one of them
+// reads as a blank. Looks at the first data: URI of a JPEG up to its closing quote.
+bool PictureTextHasBlanks(const QByteArray &bytes)
+{
+    const QByteArray prefix = kPictureSourcePrefix.toString().toLatin1();
+    const qsizetype start = QByteArrayView(bytes).indexOf(prefix);
+    if (start < 0)
+        return false;
+    for (qsizetype i = start + prefix.size(); i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"' || c == '\'')
+            return false;
+        if (c == ' ' || c == '\t')
+            return true;
+    }
+    return false;
+}
+
+LentarReadResult Load(xmlDoc *xml, bool pairedBreaks, bool blanksInPicture)
 {
     xmlNode *root = xmlDocGetRootElement(xml);
     // The format has no namespaces: a vantorela of some namespace is another element.
@@ -612,7 +633,7 @@ LentarReadResult Load(xmlDoc *xml, bool pairedBreaks)
                 ReduceToCp1251(root ? Name(root).left(80) : QString())));
 
     LentarReadResult result;
-    Loader loader(result, pairedBreaks);
+    Loader loader(result, pairedBreaks, blanksInPicture);
     xmlNode *work = nullptr;
     for (xmlNode *child : loader.contentOf(root)) {
         if (!IsNamed(child, "work"))
@@ -674,7 +695,7 @@ LentarReadResult ReadLentarBytes(const QByteArray &bytes)
     if (!xml || !ctxt->wellFormed)
         return Refused(ReadCode::NotXml, WhyNotXml(ctxt.get()));
 
-    return Load(xml.get(), bytes.contains("\r\r\n"));
+    return Load(xml.get(), bytes.contains("\r\r\n"), PictureTextHasBlanks(bytes));
 }
 
 LentarReadResult ReadLentarFile(const QString &path)

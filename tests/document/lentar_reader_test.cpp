@@ -307,6 +307,11 @@ void LentarReaderTest::findings_data()
     QTest::newRow("base64 with a stray character")
         << ReplacedInSample("src=\"data:image/jpeg;base64,", "src=\"data:image/jpeg;base64,*")
         << u"bad-base64@picture"_s;
+    QTest::newRow("base64 with a tab")
+        << ReplacedInSample("src=\"data:image/jpeg;base64,", "src=\"data:image/jpeg;base64,\t")
+        << u"bad-base64@picture"_s;
+    QTest::newRow("base64 with a blank")
+        << ReplacedInSample(base64Tail, " " + base64Tail) << u"bad-base64@picture"_s;
     QTest::newRow("base64 cut short")
         << ReplacedInSample(base64Tail, base64Tail.mid(2)) << u"bad-base64@picture"_s;
     QTest::newRow("width not a number")
