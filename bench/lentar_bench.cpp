@@ -18,8 +18,8 @@
 #include "output/save_command.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_import.h"
+#include "platform/files.h"
 #include "platform/scripted_platform.h"
-#include "platform/working_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -374,9 +374,11 @@ void PreviewWriteFloor(benchmark::State &state)
               { folder + QString::fromUtf8(kPreviewPageName), page } };
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        for (const auto &[path, bytes] : files) {
-            if (!WriteWorkingFile(path, bytes).isEmpty())
-                return Fail(state, "cannot write " + Utf8(path));
+        try {
+            for (const auto &[path, bytes] : files)
+                WriteFileAtomically(path, bytes, Durability::Working);
+        } catch (const FileError &error) {
+            return Fail(state, error.what());
         }
         state.SetIterationTime(Seconds(Clock::now() - start));
         SettleOnDisk({ files[0].first, files[1].first, files[2].first });
