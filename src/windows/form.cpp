@@ -15,6 +15,7 @@
 #include "windows/participants_page.h"
 #include "windows/subj.h"
 
+#include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -154,8 +155,12 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     // would otherwise take the file's address as text.
     setAcceptDrops(true);
     for (QWidget *child : SectionsTabs->findChildren<QWidget *>()) {
-        if (child->acceptDrops())
-            child->installEventFilter(this);
+        if (!child->acceptDrops())
+            continue;
+        child->installEventFilter(this);
+        // A multi-line field gets its drops through its viewport.
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(child))
+            area->viewport()->installEventFilter(this);
     }
 
     SectionsTabs->setCurrentIndex(0);

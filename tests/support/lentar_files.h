@@ -31,8 +31,8 @@ inline QByteArray PictureBase64(const QByteArray &jpeg)
         Base64EncodeString(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), 19));
 }
 
-// A lentar with something in every field, markup characters and line breaks in its
-// texts, two authors, two leaders and a picture with a caption.
+// A complete lentar with something in every field, markup characters and line breaks
+// in its texts, two authors, two leaders and a picture with a caption.
 inline LentarDocument FullLentar(const QByteArray &jpeg = TestPicture())
 {
     LentarDocument doc;
@@ -44,7 +44,7 @@ inline LentarDocument FullLentar(const QByteArray &jpeg = TestPicture())
     doc.author_list = { { ValidParticipantId("1234567"), QStringLiteral("Иванов"),
                             QStringLiteral("Иван"), QStringLiteral("Иванович") },
         { ValidParticipantId("7654321"), QStringLiteral("Петрова"), QStringLiteral("Анна"),
-            QString() } };
+            QStringLiteral("Сергеевна") } };
     doc.leader_list = { { ValidParticipantId("1112223"), QStringLiteral("Сидоров"),
                             QStringLiteral("Пётр"), QStringLiteral("Ильич") },
         { ValidParticipantId("3332221"), QStringLiteral("Орлова"), QStringLiteral("Вера"),
