@@ -44,26 +44,26 @@ LentarDocument Work(int n, const QByteArray &pictureText, int width, int height)
     doc.title = QStringLiteral("Исследование номер %1: свойства воды в природе и в быту").arg(n);
     doc.description
         = QStringLiteral("Мы изучили, как вода меняет свойства при нагревании.\r\n").repeated(8);
-    doc.tech_request = QStringLiteral("Любой браузер");
+    doc.techRequest = QStringLiteral("Любой браузер");
     doc.manual = QStringLiteral("Откройте страницу и прочитайте введение.\r\n").repeated(4);
-    doc.subject_slots = { 1 + n % 22, 24, 0, 0, 0 };
+    doc.subjectSlots = { 1 + n % 22, 24, 0, 0, 0 };
     for (int a = 0; a < 1 + n % 4; ++a)
-        doc.author_list.append({ Id(n, a), QString::fromUtf16(surnames[(n + a) % 8]),
+        doc.authors.append({ Id(n, a), QString::fromUtf16(surnames[(n + a) % 8]),
             QStringLiteral("Иван"), QStringLiteral("Петрович") });
     for (int l = 0; l < 1 + n % 2; ++l)
-        doc.leader_list.append({ Id(n, 10 + l), QString::fromUtf16(surnames[(n + l + 3) % 8]),
+        doc.leaders.append({ Id(n, 10 + l), QString::fromUtf16(surnames[(n + l + 3) % 8]),
             QStringLiteral("Мария"), QStringLiteral("Сергеевна") });
-    doc.InvoiceLeader = 0;
-    doc.public_post_index = QStringLiteral("123456");
-    doc.public_post_address = QStringLiteral("г. Москва, ул. Ленина, д. 1, школа № 2");
-    doc.public_phone = QStringLiteral("+7 495 123-45-67");
-    doc.public_email = QStringLiteral("school@example.org");
+    doc.invoiceLeader = 0;
+    doc.publicPostIndex = QStringLiteral("123456");
+    doc.publicPostAddress = QStringLiteral("г. Москва, ул. Ленина, д. 1, школа № 2");
+    doc.publicPhone = QStringLiteral("+7 495 123-45-67");
+    doc.publicEmail = QStringLiteral("school@example.org");
     doc.picture.present = true;
     doc.picture.base64 = pictureText;
     doc.picture.width = width;
     doc.picture.height = height;
     doc.picture.caption = QStringLiteral("Опыт с кипящей водой");
-    doc.Notes = QStringLiteral("Просим разместить работу в разделе исследований.");
+    doc.notes = QStringLiteral("Просим разместить работу в разделе исследований.");
     return doc;
 }
 

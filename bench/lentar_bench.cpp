@@ -242,10 +242,10 @@ LentarDocument FullLentar(const ImportedPicture &picture)
     LentarDocument doc;
     doc.title = Repeat(prose, Limits::title);
     doc.description = Repeat(lines, Limits::description);
-    doc.tech_request
-        = Repeat(u"Розетка 220 В, стол 1 × 2 м, проектор \"Epson\"; "_s, Limits::tech_request);
+    doc.techRequest
+        = Repeat(u"Розетка 220 В, стол 1 × 2 м, проектор \"Epson\"; "_s, Limits::techRequest);
     doc.manual = Repeat(lines, Limits::manual);
-    doc.subject_slots = { 2, 5, 9, 14, 22 };
+    doc.subjectSlots = { 2, 5, 9, 14, 22 };
     const QString surname = Repeat(u"Константинопольская-"_s, Limits::personName);
     const QString name = Repeat(u"Александра"_s, Limits::personName);
     const QString patronymic = Repeat(u"Владимировна"_s, Limits::personName);
@@ -255,21 +255,21 @@ LentarDocument FullLentar(const ImportedPicture &picture)
         return Participant { QString::fromStdString(id), surname, name, patronymic };
     };
     for (int i = 0; i < kMaxAuthors; ++i)
-        doc.author_list.append(person(i));
+        doc.authors.append(person(i));
     for (int i = 0; i < kMaxLeaders; ++i)
-        doc.leader_list.append(person(100 + i));
-    doc.InvoiceLeader = 1;
-    doc.public_post_index = Repeat(u"1234567890"_s, Limits::public_post_index);
-    doc.public_post_address
-        = Repeat(u"г. Новосибирск, ул. Пирогова, д. 2, кв. 15; "_s, Limits::public_post_address);
-    doc.public_phone = Repeat(u"+7 (383) 330-00-00, "_s, Limits::public_phone);
-    doc.public_email = Repeat(u"ivanova.school@example.ru, "_s, Limits::public_email);
+        doc.leaders.append(person(100 + i));
+    doc.invoiceLeader = 1;
+    doc.publicPostIndex = Repeat(u"1234567890"_s, Limits::publicPostIndex);
+    doc.publicPostAddress
+        = Repeat(u"г. Новосибирск, ул. Пирогова, д. 2, кв. 15; "_s, Limits::publicPostAddress);
+    doc.publicPhone = Repeat(u"+7 (383) 330-00-00, "_s, Limits::publicPhone);
+    doc.publicEmail = Repeat(u"ivanova.school@example.ru, "_s, Limits::publicEmail);
     doc.picture.present = true;
     doc.picture.base64 = picture.base64;
     doc.picture.width = picture.image.width;
     doc.picture.height = picture.image.height;
     doc.picture.caption = Repeat(prose, Limits::title);
-    doc.Notes = Repeat(lines, Limits::notes);
+    doc.notes = Repeat(lines, Limits::notes);
     return doc;
 }
 

@@ -76,9 +76,9 @@ WorkFacts FactsOf(const LentarDocument &doc)
 {
     WorkFacts facts;
     facts.title = doc.title;
-    for (const Participant &author : doc.author_list)
+    for (const Participant &author : doc.authors)
         facts.authorIds.append(author.id);
-    for (const QList<Participant> *list : { &doc.author_list, &doc.leader_list }) {
+    for (const QList<Participant> *list : { &doc.authors, &doc.leaders }) {
         for (const Participant &person : *list)
             facts.people.append({ person.id, person.surname, person.name, person.patronymic });
     }

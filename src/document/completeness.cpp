@@ -49,12 +49,12 @@ QString CheckCompleteness(const LentarDocument &doc)
         missing += u" - Название работы\n";
     if (TrimControls(doc.description).isEmpty())
         missing += u" - Описание работы\n";
-    if (doc.subject_slots[0] == 0)
+    if (doc.subjectSlots[0] == 0)
         missing += u" - Не задан ни один раздел\n";
-    AppendFirstGap(missing, doc.author_list,
+    AppendFirstGap(missing, doc.authors,
         { u" - Не указан ни один автор\n", u" - Фамилии у всех авторов\n",
             u" - Имена у всех авторов\n", u" - Отчества у всех авторов\n" });
-    AppendFirstGap(missing, doc.leader_list,
+    AppendFirstGap(missing, doc.leaders,
         { u" - Не указан ни один руководитель\n", u" - Фамилии у всех руководителей\n",
             u" - Имена у всех руководителей\n", u" - Отчества у всех руководителей\n" });
     return missing;
@@ -104,16 +104,16 @@ QStringList FieldsOutsideCp1251(const LentarDocument &doc)
     };
     check(doc.title, u"Название"_s);
     check(doc.description, u"Описание"_s);
-    check(doc.tech_request, u"Технические требования"_s);
+    check(doc.techRequest, u"Технические требования"_s);
     check(doc.manual, u"Порядок знакомства"_s);
-    check(doc.public_post_index, u"Индекс"_s);
-    check(doc.public_post_address, u"Адрес"_s);
-    check(doc.public_phone, u"Телефон"_s);
-    check(doc.public_email, u"Эл. почта"_s);
+    check(doc.publicPostIndex, u"Индекс"_s);
+    check(doc.publicPostAddress, u"Адрес"_s);
+    check(doc.publicPhone, u"Телефон"_s);
+    check(doc.publicEmail, u"Эл. почта"_s);
     if (doc.picture.present)
         check(doc.picture.caption, u"Подпись к картинке"_s);
-    AppendPeopleFields(fields, doc.author_list, u"автор"_s);
-    AppendPeopleFields(fields, doc.leader_list, u"руководитель"_s);
-    check(doc.Notes, u"Комментарии"_s);
+    AppendPeopleFields(fields, doc.authors, u"автор"_s);
+    AppendPeopleFields(fields, doc.leaders, u"руководитель"_s);
+    check(doc.notes, u"Комментарии"_s);
     return fields;
 }

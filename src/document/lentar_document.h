@@ -40,19 +40,19 @@ struct LentarDocument
 {
     QString title;
     QString description; // multi-line fields hold CR LF line breaks
-    QString tech_request;
+    QString techRequest;
     QString manual;
-    std::array<int, kSubjectSlots> subject_slots {}; // sb_id values, 0 for empty
-    QList<Participant> author_list; // only the participants in use
-    QList<Participant> leader_list;
-    int InvoiceLeader = -1;
-    QString public_post_index;
-    QString public_post_address;
-    QString public_phone;
-    QString public_email;
+    std::array<int, kSubjectSlots> subjectSlots {}; // sb_id values, 0 for empty
+    QList<Participant> authors; // only the participants in use
+    QList<Participant> leaders;
+    int invoiceLeader = -1;
+    QString publicPostIndex;
+    QString publicPostAddress;
+    QString publicPhone;
+    QString publicEmail;
     WorkImage picture;
-    QString Notes;
-    int sz_id = kSeason;
+    QString notes;
+    int season = kSeason;
 
     friend bool operator==(const LentarDocument &, const LentarDocument &) = default;
 };
@@ -61,12 +61,12 @@ struct LentarDocument
 namespace Limits {
 inline constexpr int title = 250;
 inline constexpr int description = 500;
-inline constexpr int tech_request = 250;
+inline constexpr int techRequest = 250;
 inline constexpr int manual = 500;
-inline constexpr int public_post_index = 10;
-inline constexpr int public_post_address = 250;
-inline constexpr int public_phone = 150;
-inline constexpr int public_email = 150;
+inline constexpr int publicPostIndex = 10;
+inline constexpr int publicPostAddress = 250;
+inline constexpr int publicPhone = 150;
+inline constexpr int publicEmail = 150;
 inline constexpr int notes = 2000;
 inline constexpr int personName = 50;
 } // namespace Limits

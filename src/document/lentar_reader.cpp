@@ -336,7 +336,7 @@ private:
 
     void loadSpecification(xmlNode *node)
     {
-        doc_.tech_request = singleLine(LineEndsAsParsed(textOf(node)), Limits::tech_request,
+        doc_.techRequest = singleLine(LineEndsAsParsed(textOf(node)), Limits::techRequest,
             u"tech_request"_s, u"Технические требования"_s);
     }
 
@@ -347,7 +347,7 @@ private:
 
     void loadComment(xmlNode *node)
     {
-        doc_.Notes = multiLine(textOf(node), Limits::notes, u"Notes"_s, u"Комментарии"_s);
+        doc_.notes = multiLine(textOf(node), Limits::notes, u"Notes"_s, u"Комментарии"_s);
     }
 
     void loadContacts(xmlNode *node)
@@ -362,13 +362,13 @@ private:
             bool seen = false;
         };
         Contact contacts[] = {
-            { "postal_code", &LentarDocument::public_post_index, Limits::public_post_index,
+            { "postal_code", &LentarDocument::publicPostIndex, Limits::publicPostIndex,
                 u"public_post_index"_s, u"Индекс"_s },
-            { "address", &LentarDocument::public_post_address, Limits::public_post_address,
+            { "address", &LentarDocument::publicPostAddress, Limits::publicPostAddress,
                 u"public_post_address"_s, u"Адрес"_s },
-            { "phone", &LentarDocument::public_phone, Limits::public_phone, u"public_phone"_s,
+            { "phone", &LentarDocument::publicPhone, Limits::publicPhone, u"public_phone"_s,
                 u"Телефон"_s },
-            { "email", &LentarDocument::public_email, Limits::public_email, u"public_email"_s,
+            { "email", &LentarDocument::publicEmail, Limits::publicEmail, u"public_email"_s,
                 u"Эл. почта"_s },
         };
         for (xmlNode *child : contentOf(node)) {
@@ -411,8 +411,8 @@ private:
                         ReduceToCp1251(value.left(40))));
                 continue;
             }
-            const auto used = doc_.subject_slots.begin() + filled;
-            if (std::find(doc_.subject_slots.begin(), used, sb_id) != used) {
+            const auto used = doc_.subjectSlots.begin() + filled;
+            if (std::find(doc_.subjectSlots.begin(), used, sb_id) != used) {
                 note(ReadCode::RepeatedSubject, u"subject_slots"_s,
                     u"Раздел «%1» указан дважды; повтор пропущен"_s.arg(
                         SubjectCatalogue::caption(sb_id)));
@@ -422,7 +422,7 @@ private:
                 ++beyond;
                 continue;
             }
-            doc_.subject_slots[filled++] = sb_id;
+            doc_.subjectSlots[filled++] = sb_id;
         }
         if (beyond > 0)
             note(ReadCode::TooManySubjects, u"subject_slots"_s,
@@ -456,7 +456,7 @@ private:
                             ReduceToCp1251(type.left(40))));
                 continue;
             }
-            QList<Participant> &list = author ? doc_.author_list : doc_.leader_list;
+            QList<Participant> &list = author ? doc_.authors : doc_.leaders;
             if (list.size() == (author ? kMaxAuthors : kMaxLeaders)) {
                 ++(author ? beyondAuthors : beyondLeaders);
                 continue;
@@ -531,11 +531,11 @@ private:
             note(ReadCode::BadInvoiceLeader, u"InvoiceLeader"_s,
                 u"Получателем счёта отмечен автор (%1), а не руководитель; отметка пропущена"_s.arg(
                     who));
-        } else if (doc_.InvoiceLeader >= 0) {
+        } else if (doc_.invoiceLeader >= 0) {
             note(ReadCode::BadInvoiceLeader, u"InvoiceLeader"_s,
                 u"Получателем счёта отмечен ещё один руководитель (%1); выбран первый"_s.arg(who));
         } else {
-            doc_.InvoiceLeader = int(index);
+            doc_.invoiceLeader = int(index);
         }
     }
 

@@ -151,41 +151,41 @@ XmlElement BuildLentarXml(const LentarDocument &doc, qint64 stored, LentarVarian
     if (variant == LentarVariant::Preview && title.isEmpty())
         title = u"Без названия"_s;
     work.setAttribute(u"title"_s, title);
-    work.setAttribute(u"sz_id"_s, QString::number(doc.sz_id));
+    work.setAttribute(u"sz_id"_s, QString::number(doc.season));
     work.setAttribute(u"stored"_s, QString::number(stored));
     work.setAttribute(u"version"_s, u"2.1"_s);
 
     work.addChild(u"description"_s, doc.description);
-    work.addChild(u"specification"_s, doc.tech_request);
+    work.addChild(u"specification"_s, doc.techRequest);
     work.addChild(u"manual"_s, doc.manual);
 
     XmlElement &subjects = work.addChild(u"subjects"_s);
-    for (int sb_id : doc.subject_slots) {
+    for (int sb_id : doc.subjectSlots) {
         if (sb_id != 0)
             subjects.addChild(u"subject"_s).setAttribute(u"sb_id"_s, QString::number(sb_id));
     }
 
     XmlElement &authors = work.addChild(u"authors"_s);
-    for (const Participant &author : doc.author_list)
+    for (const Participant &author : doc.authors)
         AddPerson(authors, author, u"student"_s);
-    for (qsizetype i = 0; i < doc.leader_list.size(); ++i) {
-        AddPerson(authors, doc.leader_list.at(i), u"teacher"_s);
-        if (i == doc.InvoiceLeader)
+    for (qsizetype i = 0; i < doc.leaders.size(); ++i) {
+        AddPerson(authors, doc.leaders.at(i), u"teacher"_s);
+        if (i == doc.invoiceLeader)
             authors.children.back().setAttribute(u"status"_s, u"leader"_s);
     }
 
     XmlElement &contacts = work.addChild(u"public_relations"_s);
-    contacts.addChild(u"postal_code"_s, TrimControls(doc.public_post_index));
-    contacts.addChild(u"address"_s, TrimControls(doc.public_post_address));
-    contacts.addChild(u"phone"_s, TrimControls(doc.public_phone));
-    contacts.addChild(u"email"_s, TrimControls(doc.public_email));
+    contacts.addChild(u"postal_code"_s, TrimControls(doc.publicPostIndex));
+    contacts.addChild(u"address"_s, TrimControls(doc.publicPostAddress));
+    contacts.addChild(u"phone"_s, TrimControls(doc.publicPhone));
+    contacts.addChild(u"email"_s, TrimControls(doc.publicEmail));
 
     if (variant == LentarVariant::Saved) {
         if (doc.picture.present)
             AddImage(work, doc.picture);
-        work.addChild(u"comment"_s, TrimControls(doc.Notes));
+        work.addChild(u"comment"_s, TrimControls(doc.notes));
     } else {
-        work.addChild(u"comment"_s, TrimControls(doc.Notes));
+        work.addChild(u"comment"_s, TrimControls(doc.notes));
         if (doc.picture.present)
             AddImage(work, doc.picture);
     }

@@ -137,32 +137,29 @@ MessageAnswer QtPlatform::showMessage(
     return MessageAnswer::Ok;
 }
 
-std::optional<QString> QtPlatform::askOpenPicture(const QString &title, const QString &filter)
+std::optional<QString> QtPlatform::askExistingFile(const QString &title, const QString &filter,
+    const char *dialogName, QString &lastFolder)
 {
-    QFileDialog dialog(owner_, title, StartFolder(pictureFolder_), toQtFilter(filter));
-    dialog.setObjectName(QStringLiteral("OpenPictureDialog"));
+    QFileDialog dialog(owner_, title, StartFolder(lastFolder), toQtFilter(filter));
+    dialog.setObjectName(QLatin1StringView(dialogName));
     PrepareFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = dialog.selectedFiles().constFirst();
-    pictureFolder_ = QFileInfo(path).absolutePath();
+    lastFolder = QFileInfo(path).absolutePath();
     return path;
+}
+
+std::optional<QString> QtPlatform::askOpenPicture(const QString &title, const QString &filter)
+{
+    return askExistingFile(title, filter, "OpenPictureDialog", pictureFolder_);
 }
 
 std::optional<QString> QtPlatform::askOpenLentar(const QString &title, const QString &filter)
 {
-    QFileDialog dialog(owner_, title, StartFolder(lentarFolder_), toQtFilter(filter));
-    dialog.setObjectName(QStringLiteral("OpenLentarDialog"));
-    PrepareFileDialog(dialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    const QString path = dialog.selectedFiles().constFirst();
-    lentarFolder_ = QFileInfo(path).absolutePath();
-    return path;
+    return askExistingFile(title, filter, "OpenLentarDialog", lentarFolder_);
 }
 
 std::optional<QString> QtPlatform::askSaveFileName(const SaveDialogSettings &settings)

@@ -21,6 +21,10 @@ public:
     bool openInBrowser(const QString &path) override;
 
 private:
+    // An open dialog for one existing file, starting where the last one of its kind ended.
+    std::optional<QString> askExistingFile(const QString &title, const QString &filter,
+        const char *dialogName, QString &lastFolder);
+
     QWidget *owner_ = nullptr;
     // Where the user last chose a picture, and opened or saved a lentar, in this run.
     QString pictureFolder_;

@@ -182,7 +182,7 @@ void TLentar::buildWorkPage(QWidget *page)
     MakeLabel(info, "TitleLabel", QStringLiteral("Название:"), { 14, 19 }, title);
     description = memoEdit(info, "description", QRect(14, 84, 443, 93), Limits::description);
     MakeLabel(info, "DescriptionLabel", QStringLiteral("Описание:"), { 14, 65 }, description);
-    tech_request = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::tech_request);
+    tech_request = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::techRequest);
     MakeLabel(info, "Tech_requestLabel", QStringLiteral("Технические требования:"), { 14, 185 },
         tech_request);
     manual = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
@@ -191,15 +191,15 @@ void TLentar::buildWorkPage(QWidget *page)
     auto *contacts = MakeGroup(
         page, "ContactsGroup", QRect(3, 352, 771, 82), QStringLiteral("Контактная информация"));
     public_post_index = lineEdit(
-        contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::public_post_index);
+        contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::publicPostIndex);
     labelBefore(public_post_index, "IndexLabel", "Индекс:");
     public_post_address = lineEdit(
-        contacts, "public_post_address", QRect(251, 21, 510, 21), Limits::public_post_address);
+        contacts, "public_post_address", QRect(251, 21, 510, 21), Limits::publicPostAddress);
     labelBefore(public_post_address, "AddressLabel", "Адрес:");
-    public_phone = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::public_phone);
+    public_phone = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::publicPhone);
     labelBefore(public_phone, "PhoneLabel", "Телефон:");
     public_email
-        = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::public_email);
+        = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::publicEmail);
     labelBefore(public_email, "EmailLabel", "Эл. почта:");
 
     Subject = MakeGroup(page, "Subject", QRect(485, 194, 289, 152), QStringLiteral("Раздел"));
@@ -298,19 +298,19 @@ LentarDocument TLentar::document() const
     LentarDocument doc;
     doc.title = title->text();
     doc.description = description->text();
-    doc.tech_request = tech_request->text();
+    doc.techRequest = tech_request->text();
     doc.manual = manual->text();
-    doc.subject_slots = subjectSlots_;
-    doc.author_list = participants->authors();
-    doc.leader_list = participants->leaders();
-    doc.InvoiceLeader = participants->invoiceLeader();
-    doc.public_post_index = public_post_index->text();
-    doc.public_post_address = public_post_address->text();
-    doc.public_phone = public_phone->text();
-    doc.public_email = public_email->text();
+    doc.subjectSlots = subjectSlots_;
+    doc.authors = participants->authors();
+    doc.leaders = participants->leaders();
+    doc.invoiceLeader = participants->invoiceLeader();
+    doc.publicPostIndex = public_post_index->text();
+    doc.publicPostAddress = public_post_address->text();
+    doc.publicPhone = public_phone->text();
+    doc.publicEmail = public_email->text();
     doc.picture = picture_;
     doc.picture.caption = picture_.present ? WorkImgSign->text() : QString();
-    doc.Notes = Notes->text();
+    doc.notes = Notes->text();
     return doc;
 }
 
@@ -326,16 +326,16 @@ void TLentar::showDocument(const LentarDocument &doc, const QImage *pixels)
 {
     title->setText(doc.title);
     description->setText(doc.description);
-    tech_request->setText(doc.tech_request);
+    tech_request->setText(doc.techRequest);
     manual->setText(doc.manual);
-    public_post_index->setText(doc.public_post_index);
-    public_post_address->setText(doc.public_post_address);
-    public_phone->setText(doc.public_phone);
-    public_email->setText(doc.public_email);
-    Notes->setText(doc.Notes);
-    Subjects->setChosen(doc.subject_slots);
-    showSubjects(doc.subject_slots);
-    participants->setParticipants(doc.author_list, doc.leader_list, doc.InvoiceLeader);
+    public_post_index->setText(doc.publicPostIndex);
+    public_post_address->setText(doc.publicPostAddress);
+    public_phone->setText(doc.publicPhone);
+    public_email->setText(doc.publicEmail);
+    Notes->setText(doc.notes);
+    Subjects->setChosen(doc.subjectSlots);
+    showSubjects(doc.subjectSlots);
+    participants->setParticipants(doc.authors, doc.leaders, doc.invoiceLeader);
     if (doc.picture.present)
         showPicture(doc.picture, pixels);
     else if (picture_.present)

@@ -54,11 +54,11 @@ private slots:
         LentarDocument doc;
         doc.title = QStringLiteral("Сборник стихотворений «Весна»");
         doc.description = QStringLiteral("Стихи о весне,\r\nнаписанные в 7 классе.");
-        doc.subject_slots = { 7, 19, 0, 0, 0 };
-        doc.author_list = { { ValidParticipantId("2000001"), "Иванова", "Анна", "Петровна" } };
-        doc.leader_list = { { ValidParticipantId("3000001"), "Смирнова", "Ольга", "Ивановна" } };
-        doc.InvoiceLeader = 0;
-        doc.public_email = QStringLiteral("school@example.org");
+        doc.subjectSlots = { 7, 19, 0, 0, 0 };
+        doc.authors = { { ValidParticipantId("2000001"), "Иванова", "Анна", "Петровна" } };
+        doc.leaders = { { ValidParticipantId("3000001"), "Смирнова", "Ольга", "Ивановна" } };
+        doc.invoiceLeader = 0;
+        doc.publicEmail = QStringLiteral("school@example.org");
         doc.picture = { true, picture.base64, picture.image.width, picture.image.height,
             QStringLiteral("Обложка сборника") };
 

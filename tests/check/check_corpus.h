@@ -39,19 +39,19 @@ inline LentarDocument CompleteLentar(int seed = 1)
     LentarDocument doc;
     doc.title = QStringLiteral("Работа номер %1").arg(seed);
     doc.description = QStringLiteral("Первая строка\r\nвторая строка");
-    doc.tech_request = QStringLiteral("Браузер");
+    doc.techRequest = QStringLiteral("Браузер");
     doc.manual = QStringLiteral("Открыть, посмотреть");
-    doc.subject_slots = { 2, 19, 0, 0, 0 };
-    doc.author_list = {
+    doc.subjectSlots = { 2, 19, 0, 0, 0 };
+    doc.authors = {
         { id(1), QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович") },
         { id(2), QStringLiteral("Петрова"), QStringLiteral("Мария"), QStringLiteral("Сергеевна") }
     };
-    doc.leader_list = {
+    doc.leaders = {
         { id(3), QStringLiteral("Сидоров"), QStringLiteral("Пётр"), QStringLiteral("Ильич") },
         { id(4), QStringLiteral("Кузнецова"), QStringLiteral("Анна"), QStringLiteral("Павловна") }
     };
-    doc.InvoiceLeader = 1;
-    doc.public_email = QStringLiteral("school@example.org");
+    doc.invoiceLeader = 1;
+    doc.publicEmail = QStringLiteral("school@example.org");
     doc.picture.present = true;
     doc.picture.base64 = PictureBase64(CorpusJpeg());
     doc.picture.width = 120;

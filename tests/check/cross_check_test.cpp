@@ -61,24 +61,24 @@ private slots:
 
         const Change otherLeadersAndText = [](LentarDocument &d) {
             d.description = u"Другое описание"_s;
-            d.leader_list.removeLast();
-            d.InvoiceLeader = 0;
+            d.leaders.removeLast();
+            d.invoiceLeader = 0;
         };
         const Change authorsSwapped
-            = [](LentarDocument &d) { std::swap(d.author_list[0], d.author_list[1]); };
+            = [](LentarDocument &d) { std::swap(d.authors[0], d.authors[1]); };
         const Change titlePadded = [](LentarDocument &d) { d.title = u"  "_s + d.title + u"\t"_s; };
-        const Change authorDropped = [](LentarDocument &d) { d.author_list.removeLast(); };
+        const Change authorDropped = [](LentarDocument &d) { d.authors.removeLast(); };
         const Change titleChanged = [](LentarDocument &d) { d.title += u" (вторая часть)"_s; };
         // Seed 1's first author's identifier given to someone else.
         const Change borrowsId = [](LentarDocument &d) {
-            d.author_list[0].id = CompleteLentar(1).author_list[0].id;
-            d.author_list[0].surname = u"Смирнов"_s;
+            d.authors[0].id = CompleteLentar(1).authors[0].id;
+            d.authors[0].surname = u"Смирнов"_s;
         };
         const Change borrowsIdAndName
-            = [](LentarDocument &d) { d.author_list[0] = CompleteLentar(1).author_list[0]; };
+            = [](LentarDocument &d) { d.authors[0] = CompleteLentar(1).authors[0]; };
         const Change leaderIdChangedName = [](LentarDocument &d) {
-            d.leader_list[0] = CompleteLentar(1).leader_list[0];
-            d.leader_list[0].patronymic = u"Ильинична"_s;
+            d.leaders[0] = CompleteLentar(1).leaders[0];
+            d.leaders[0].patronymic = u"Ильинична"_s;
         };
 
         QTest::newRow("different works")
@@ -118,7 +118,7 @@ private slots:
     void remarksNameTheOtherFileAndBothNames()
     {
         CrossFileIndex index;
-        const QString id = CompleteLentar(1).author_list[0].id;
+        const QString id = CompleteLentar(1).authors[0].id;
         index.add(0, { u"Первая"_s, { id }, { { id, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } } });
         index.add(1, { u"Вторая"_s, { id }, { { id, u"Иванов"_s, u"Иван"_s, u"Ивановичъ"_s } } });
         index.add(2, { u"Первая"_s, { id }, {} });

@@ -105,9 +105,9 @@ inline std::vector<CorpusFile> GoodVariations()
     const auto lineFeeds = [&make] { return make.saved().replace("\r\n", "\n"); };
     LentarDocument bare = CompleteLentar(150);
     bare.picture = WorkImage();
-    bare.author_list.resize(1);
-    bare.leader_list.resize(1);
-    bare.InvoiceLeader = 0;
+    bare.authors.resize(1);
+    bare.leaders.resize(1);
+    bare.invoiceLeader = 0;
     return {
         { "as-saved", make.saved(), {} },
         { "no-bom", make.saved().mid(3), {} },
@@ -167,46 +167,46 @@ inline std::vector<CorpusFile> FaultyFiles()
             { QStringLiteral("missing-title") } },
         { "no-description", make.withDoc([](LentarDocument &d) { d.description.clear(); }),
             { QStringLiteral("missing-description") } },
-        { "no-subject", make.withDoc([](LentarDocument &d) { d.subject_slots = {}; }),
+        { "no-subject", make.withDoc([](LentarDocument &d) { d.subjectSlots = {}; }),
             { QStringLiteral("missing-subject") } },
-        { "no-author", make.withDoc([](LentarDocument &d) { d.author_list.clear(); }),
+        { "no-author", make.withDoc([](LentarDocument &d) { d.authors.clear(); }),
             { QStringLiteral("missing-authors") } },
         { "author-no-surname",
-            make.withDoc([](LentarDocument &d) { d.author_list[1].surname.clear(); }),
+            make.withDoc([](LentarDocument &d) { d.authors[1].surname.clear(); }),
             { QStringLiteral("missing-author-surname") } },
-        { "author-no-name", make.withDoc([](LentarDocument &d) { d.author_list[0].name.clear(); }),
+        { "author-no-name", make.withDoc([](LentarDocument &d) { d.authors[0].name.clear(); }),
             { QStringLiteral("missing-author-name") } },
         { "author-no-patronymic", make.withDoc([](LentarDocument &d) {
-             d.author_list[0].patronymic = QStringLiteral("\t");
+             d.authors[0].patronymic = QStringLiteral("\t");
          }),
             { QStringLiteral("missing-author-patronymic") } },
         { "no-leader", make.withDoc([](LentarDocument &d) {
-             d.leader_list.clear();
-             d.InvoiceLeader = -1;
+             d.leaders.clear();
+             d.invoiceLeader = -1;
          }),
             { QStringLiteral("missing-leaders") } },
         { "leader-no-surname",
-            make.withDoc([](LentarDocument &d) { d.leader_list[0].surname.clear(); }),
+            make.withDoc([](LentarDocument &d) { d.leaders[0].surname.clear(); }),
             { QStringLiteral("missing-leader-surname") } },
-        { "leader-no-name", make.withDoc([](LentarDocument &d) { d.leader_list[1].name.clear(); }),
+        { "leader-no-name", make.withDoc([](LentarDocument &d) { d.leaders[1].name.clear(); }),
             { QStringLiteral("missing-leader-name") } },
         { "leader-no-patronymic",
-            make.withDoc([](LentarDocument &d) { d.leader_list[1].patronymic.clear(); }),
+            make.withDoc([](LentarDocument &d) { d.leaders[1].patronymic.clear(); }),
             { QStringLiteral("missing-leader-patronymic") } },
         { "id-malformed",
-            make.withDoc([](LentarDocument &d) { d.author_list[0].id = QStringLiteral("123-45"); }),
+            make.withDoc([](LentarDocument &d) { d.authors[0].id = QStringLiteral("123-45"); }),
             { QStringLiteral("bad-identifier") } },
         { "id-check-digits", make.withDoc([](LentarDocument &d) {
-             QString &id = d.leader_list[0].id;
+             QString &id = d.leaders[0].id;
              id.back() = id.back() == u'0' ? u'1' : u'0';
          }),
             { QStringLiteral("wrong-check-digits") } },
         { "id-repeated",
-            make.withDoc([](LentarDocument &d) { d.leader_list[1].id = d.author_list[0].id; }),
+            make.withDoc([](LentarDocument &d) { d.leaders[1].id = d.authors[0].id; }),
             { QStringLiteral("repeated-identifier") } },
-        { "subject-unknown", make.withDoc([](LentarDocument &d) { d.subject_slots[1] = 23; }),
+        { "subject-unknown", make.withDoc([](LentarDocument &d) { d.subjectSlots[1] = 23; }),
             { QStringLiteral("unknown-subject") } },
-        { "subject-repeated", make.withDoc([](LentarDocument &d) { d.subject_slots[1] = 2; }),
+        { "subject-repeated", make.withDoc([](LentarDocument &d) { d.subjectSlots[1] = 2; }),
             { QStringLiteral("repeated-subject") } },
         { "base64-stray-character", make.withPictureText(2, 0, "*"),
             { QStringLiteral("bad-base64") } },

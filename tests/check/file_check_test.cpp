@@ -72,9 +72,9 @@ private slots:
     {
         LentarDocument doc = CompleteLentar();
         doc.title.clear();
-        doc.subject_slots = {};
-        doc.leader_list.clear();
-        doc.InvoiceLeader = -1;
+        doc.subjectSlots = {};
+        doc.leaders.clear();
+        doc.invoiceLeader = -1;
         const QString path = dir_.filePath(u"gaps.lnr.xml"_s);
         QVERIFY(WriteFile(path, LentarBytes(doc)));
         const FileCheck check = CheckLentarFile(path);

@@ -15,9 +15,9 @@ using Setter = void (*)(LentarDocument &, const QString &);
 LentarDocument TwoOfEach()
 {
     LentarDocument doc;
-    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s },
+    doc.authors = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s },
         { u"111-111-111"_s, u"Петров"_s, u"Пётр"_s, u"Петрович"_s } };
-    doc.leader_list = { { u"987-654-321"_s, u"Сидорова"_s, u"Анна"_s, u"Ильинична"_s } };
+    doc.leaders = { { u"987-654-321"_s, u"Сидорова"_s, u"Анна"_s, u"Ильинична"_s } };
     doc.picture.present = true;
     return doc;
 }
@@ -52,38 +52,38 @@ void CodePageFieldsTest::eachFieldByItsLabel_data()
         "description", [](LentarDocument &d, const QString &v) { d.description = v; },
         u"Описание"_s);
     row(
-        "tech_request", [](LentarDocument &d, const QString &v) { d.tech_request = v; },
+        "tech_request", [](LentarDocument &d, const QString &v) { d.techRequest = v; },
         u"Технические требования"_s);
     row(
         "manual", [](LentarDocument &d, const QString &v) { d.manual = v; },
         u"Порядок знакомства"_s);
     row(
-        "public_post_index", [](LentarDocument &d, const QString &v) { d.public_post_index = v; },
+        "public_post_index", [](LentarDocument &d, const QString &v) { d.publicPostIndex = v; },
         u"Индекс"_s);
     row(
         "public_post_address",
-        [](LentarDocument &d, const QString &v) { d.public_post_address = v; }, u"Адрес"_s);
+        [](LentarDocument &d, const QString &v) { d.publicPostAddress = v; }, u"Адрес"_s);
     row(
-        "public_phone", [](LentarDocument &d, const QString &v) { d.public_phone = v; },
+        "public_phone", [](LentarDocument &d, const QString &v) { d.publicPhone = v; },
         u"Телефон"_s);
     row(
-        "public_email", [](LentarDocument &d, const QString &v) { d.public_email = v; },
+        "public_email", [](LentarDocument &d, const QString &v) { d.publicEmail = v; },
         u"Эл. почта"_s);
     row(
         "caption", [](LentarDocument &d, const QString &v) { d.picture.caption = v; },
         u"Подпись к картинке"_s);
     row(
-        "Notes", [](LentarDocument &d, const QString &v) { d.Notes = v; }, u"Комментарии"_s);
+        "Notes", [](LentarDocument &d, const QString &v) { d.notes = v; }, u"Комментарии"_s);
     row(
         "first author's surname",
-        [](LentarDocument &d, const QString &v) { d.author_list[0].surname = v; },
+        [](LentarDocument &d, const QString &v) { d.authors[0].surname = v; },
         u"Фамилия (автор 1)"_s);
     row(
         "second author's name",
-        [](LentarDocument &d, const QString &v) { d.author_list[1].name = v; }, u"Имя (автор 2)"_s);
+        [](LentarDocument &d, const QString &v) { d.authors[1].name = v; }, u"Имя (автор 2)"_s);
     row(
         "leader's patronymic",
-        [](LentarDocument &d, const QString &v) { d.leader_list[0].patronymic = v; },
+        [](LentarDocument &d, const QString &v) { d.leaders[0].patronymic = v; },
         u"Отчество (руководитель 1)"_s);
 }
 
@@ -107,12 +107,12 @@ void CodePageFieldsTest::eachFieldByItsLabel()
 void CodePageFieldsTest::severalFieldsInWindowOrder()
 {
     LentarDocument doc = TwoOfEach();
-    doc.Notes = u"中"_s;
-    doc.leader_list[0].surname = u"中"_s;
-    doc.author_list[1].patronymic = u"中"_s;
-    doc.author_list[1].surname = u"中"_s;
+    doc.notes = u"中"_s;
+    doc.leaders[0].surname = u"中"_s;
+    doc.authors[1].patronymic = u"中"_s;
+    doc.authors[1].surname = u"中"_s;
     doc.picture.caption = u"中"_s;
-    doc.public_email = u"中"_s;
+    doc.publicEmail = u"中"_s;
     doc.title = u"中"_s;
     QCOMPARE(FieldsOutsideCp1251(doc),
         (QStringList { u"Название"_s, u"Эл. почта"_s, u"Подпись к картинке"_s,

@@ -43,28 +43,28 @@ inline QString FirstDifference(const LentarDocument &actual, const LentarDocumen
     };
     QString subjectSlots;
     for (int k = 0; k < kSubjectSlots && subjectSlots.isEmpty(); ++k)
-        subjectSlots = number("subject_slots", actual.subject_slots[k], expected.subject_slots[k]);
+        subjectSlots = number("subject_slots", actual.subjectSlots[k], expected.subjectSlots[k]);
     const QString differences[] = {
         text("title", actual.title, expected.title),
         text("description", actual.description, expected.description),
-        text("tech_request", actual.tech_request, expected.tech_request),
+        text("tech_request", actual.techRequest, expected.techRequest),
         text("manual", actual.manual, expected.manual),
         subjectSlots,
-        people("author_list", actual.author_list, expected.author_list),
-        people("leader_list", actual.leader_list, expected.leader_list),
-        number("InvoiceLeader", actual.InvoiceLeader, expected.InvoiceLeader),
-        text("public_post_index", actual.public_post_index, expected.public_post_index),
-        text("public_post_address", actual.public_post_address, expected.public_post_address),
-        text("public_phone", actual.public_phone, expected.public_phone),
-        text("public_email", actual.public_email, expected.public_email),
+        people("author_list", actual.authors, expected.authors),
+        people("leader_list", actual.leaders, expected.leaders),
+        number("InvoiceLeader", actual.invoiceLeader, expected.invoiceLeader),
+        text("public_post_index", actual.publicPostIndex, expected.publicPostIndex),
+        text("public_post_address", actual.publicPostAddress, expected.publicPostAddress),
+        text("public_phone", actual.publicPhone, expected.publicPhone),
+        text("public_email", actual.publicEmail, expected.publicEmail),
         number("picture.present", actual.picture.present, expected.picture.present),
         text("picture.base64", QString::fromLatin1(actual.picture.base64),
             QString::fromLatin1(expected.picture.base64)),
         number("picture.width", actual.picture.width, expected.picture.width),
         number("picture.height", actual.picture.height, expected.picture.height),
         text("picture.caption", actual.picture.caption, expected.picture.caption),
-        text("Notes", actual.Notes, expected.Notes),
-        number("sz_id", actual.sz_id, expected.sz_id),
+        text("Notes", actual.notes, expected.notes),
+        number("sz_id", actual.season, expected.season),
     };
     for (const QString &difference : differences)
         if (!difference.isEmpty())

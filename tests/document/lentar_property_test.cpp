@@ -41,17 +41,17 @@ LentarDocument FullRecord()
     LentarDocument doc;
     doc.title = u"  Работа  "_s;
     doc.description = u"Описание"_s;
-    doc.subject_slots = { 3, 0, 7, 0, 0 };
-    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leader_list = { { u"234-567-890"_s, u"Петров"_s, u"Пётр"_s, u"Петрович"_s },
+    doc.subjectSlots = { 3, 0, 7, 0, 0 };
+    doc.authors = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leaders = { { u"234-567-890"_s, u"Петров"_s, u"Пётр"_s, u"Петрович"_s },
         { u"345-678-901"_s, u"Сидорова"_s, u"Анна"_s, u"Сергеевна"_s } };
-    doc.InvoiceLeader = 1;
+    doc.invoiceLeader = 1;
     doc.picture.present = true;
     doc.picture.base64 = "/9j/\n";
     doc.picture.width = 120;
     doc.picture.height = 90;
     doc.picture.caption = u"Снимок"_s;
-    doc.Notes = u"Заметки"_s;
+    doc.notes = u"Заметки"_s;
     return doc;
 }
 

@@ -69,13 +69,13 @@ LentarDocument AsEdited(const LentarDocument &raw)
     LentarDocument doc;
     doc.title = TrimControls(Edited(raw.title, Kind::Attribute, Limits::title));
     doc.description = Edited(raw.description, Kind::MultiLine, Limits::description);
-    doc.tech_request = Edited(raw.tech_request, Kind::TextLine, Limits::tech_request);
+    doc.techRequest = Edited(raw.techRequest, Kind::TextLine, Limits::techRequest);
     doc.manual = Edited(raw.manual, Kind::MultiLine, Limits::manual);
     int filled = 0;
-    for (int slot : raw.subject_slots) {
-        const auto used = doc.subject_slots.begin() + filled;
-        if (slot != 0 && std::find(doc.subject_slots.begin(), used, slot) == used)
-            doc.subject_slots[filled++] = slot;
+    for (int slot : raw.subjectSlots) {
+        const auto used = doc.subjectSlots.begin() + filled;
+        if (slot != 0 && std::find(doc.subjectSlots.begin(), used, slot) == used)
+            doc.subjectSlots[filled++] = slot;
     }
     const auto people = [](const QList<Participant> &list) {
         QList<Participant> edited;
@@ -86,15 +86,15 @@ LentarDocument AsEdited(const LentarDocument &raw)
                 TrimControls(Edited(p.patronymic, Kind::Attribute, Limits::personName)) });
         return edited;
     };
-    doc.author_list = people(raw.author_list);
-    doc.leader_list = people(raw.leader_list);
-    doc.InvoiceLeader = raw.InvoiceLeader < raw.leader_list.size() ? raw.InvoiceLeader : -1;
-    doc.public_post_index
-        = TrimControls(Edited(raw.public_post_index, Kind::TextLine, Limits::public_post_index));
-    doc.public_post_address = TrimControls(
-        Edited(raw.public_post_address, Kind::TextLine, Limits::public_post_address));
-    doc.public_phone = TrimControls(Edited(raw.public_phone, Kind::TextLine, Limits::public_phone));
-    doc.public_email = TrimControls(Edited(raw.public_email, Kind::TextLine, Limits::public_email));
+    doc.authors = people(raw.authors);
+    doc.leaders = people(raw.leaders);
+    doc.invoiceLeader = raw.invoiceLeader < raw.leaders.size() ? raw.invoiceLeader : -1;
+    doc.publicPostIndex
+        = TrimControls(Edited(raw.publicPostIndex, Kind::TextLine, Limits::publicPostIndex));
+    doc.publicPostAddress = TrimControls(
+        Edited(raw.publicPostAddress, Kind::TextLine, Limits::publicPostAddress));
+    doc.publicPhone = TrimControls(Edited(raw.publicPhone, Kind::TextLine, Limits::publicPhone));
+    doc.publicEmail = TrimControls(Edited(raw.publicEmail, Kind::TextLine, Limits::publicEmail));
     if (raw.picture.present) {
         // The import's form of some picture, of a size the import makes.
         const std::string bytes = Base64DecodeString(std::string_view(
@@ -103,7 +103,7 @@ LentarDocument AsEdited(const LentarDocument &raw)
             std::max(raw.picture.width, 1), std::max(raw.picture.height, 1),
             Edited(raw.picture.caption, Kind::Attribute) };
     }
-    doc.Notes = TrimControls(Edited(raw.Notes, Kind::MultiLine, Limits::notes));
+    doc.notes = TrimControls(Edited(raw.notes, Kind::MultiLine, Limits::notes));
     return doc;
 }
 
@@ -126,8 +126,8 @@ QStringList IdentifierFindings(const LentarDocument &doc)
             seen.append(list[i].id);
         }
     };
-    check(doc.author_list, u"author_list"_s);
-    check(doc.leader_list, u"leader_list"_s);
+    check(doc.authors, u"author_list"_s);
+    check(doc.leaders, u"leader_list"_s);
     return expected;
 }
 

@@ -41,24 +41,24 @@ LentarDocument Sample()
     LentarDocument doc;
     doc.title = u"\"Кот & <пёс>\" — 'этюд' №2"_s;
     doc.description = u"Первая строка\r\n\r\nтретья\tс табуляцией\r\n"_s;
-    doc.tech_request = u"Windows XP, 1 ГБ"_s;
+    doc.techRequest = u"Windows XP, 1 ГБ"_s;
     doc.manual = u"\r\nОткрыть index.html"_s;
-    doc.subject_slots = { 2, 19, 24, 0, 0 };
-    doc.author_list = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s },
+    doc.subjectSlots = { 2, 19, 24, 0, 0 };
+    doc.authors = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s },
         { ValidParticipantId("7654321"), u"Петрова"_s, u"Анна"_s, QString() } };
-    doc.leader_list = { { ValidParticipantId("1112223"), u"Сидоров"_s, u"Пётр"_s, u"Ильич"_s },
+    doc.leaders = { { ValidParticipantId("1112223"), u"Сидоров"_s, u"Пётр"_s, u"Ильич"_s },
         { ValidParticipantId("3332221"), u"Орлова"_s, u"Вера"_s, u"Павловна"_s } };
-    doc.InvoiceLeader = 1;
-    doc.public_post_index = u"630090"_s;
-    doc.public_post_address = u"Новосибирск, ул. Пирогова, 2"_s;
-    doc.public_phone = u"+7 (383) 330-00-00"_s;
-    doc.public_email = u"school@example.ru"_s;
+    doc.invoiceLeader = 1;
+    doc.publicPostIndex = u"630090"_s;
+    doc.publicPostAddress = u"Новосибирск, ул. Пирогова, 2"_s;
+    doc.publicPhone = u"+7 (383) 330-00-00"_s;
+    doc.publicEmail = u"school@example.ru"_s;
     const QByteArray jpeg = PictureBytes();
     doc.picture = { true,
         QByteArray::fromStdString(
             Base64EncodeString(std::string_view(jpeg.constData(), std::size_t(jpeg.size())), 19)),
         240, 180, u" Вид сбоку "_s };
-    doc.Notes = u"Спасибо!\r\n\r\nВопросы — по почте."_s;
+    doc.notes = u"Спасибо!\r\n\r\nВопросы — по почте."_s;
     return doc;
 }
 
@@ -190,7 +190,7 @@ void LentarReaderTest::variations_data()
     QByteArray lf = saved;
     lf.replace("\r\n", "\n"); // what a line-end converter makes of it: CR CR LF to CR LF
     QByteArray idsUndashed = saved;
-    for (const Participant &p : Sample().author_list + Sample().leader_list)
+    for (const Participant &p : Sample().authors + Sample().leaders)
         idsUndashed.replace(p.id.toLatin1(), QByteArray(p.id.toLatin1()).replace('-', ""));
 
     QTest::newRow("as saved") << saved;
@@ -343,7 +343,7 @@ void LentarReaderTest::findings()
     QVERIFY(result.findings.front().message.contains(QRegularExpression(u"[а-я]{4}"_s)));
     // The rest of the lentar is there all the same.
     QCOMPARE(result.doc.title, Sample().title);
-    QCOMPARE(result.doc.Notes, Sample().Notes);
+    QCOMPARE(result.doc.notes, Sample().notes);
 }
 
 void LentarReaderTest::subjectsAndParticipants()
@@ -370,12 +370,12 @@ void LentarReaderTest::subjectsAndParticipants()
         u"unknown-subject@subject_slots, repeated-subject@subject_slots, "
         "too-many-subjects@subject_slots, too-many-authors@author_list, "
         "too-many-leaders@leader_list"_s);
-    QCOMPARE(result.doc.subject_slots, (std::array<int, 5> { 3, 5, 7, 9, 11 }));
-    QCOMPARE(result.doc.author_list.size(), kMaxAuthors);
-    QCOMPARE(result.doc.author_list.back().id, ValidParticipantId("1000009"));
-    QCOMPARE(result.doc.leader_list.size(), kMaxLeaders);
-    QCOMPARE(result.doc.leader_list.at(0).id, ValidParticipantId("2000001"));
-    QCOMPARE(result.doc.InvoiceLeader, 2);
+    QCOMPARE(result.doc.subjectSlots, (std::array<int, 5> { 3, 5, 7, 9, 11 }));
+    QCOMPARE(result.doc.authors.size(), kMaxAuthors);
+    QCOMPARE(result.doc.authors.back().id, ValidParticipantId("1000009"));
+    QCOMPARE(result.doc.leaders.size(), kMaxLeaders);
+    QCOMPARE(result.doc.leaders.at(0).id, ValidParticipantId("2000001"));
+    QCOMPARE(result.doc.invoiceLeader, 2);
 
     // Without any invoice mark none is chosen; a wrong check digit is kept as found,
     // and an undashed identifier is dashed as typing it would be.
@@ -385,10 +385,10 @@ void LentarReaderTest::subjectsAndParticipants()
     const LentarReadResult plain
         = ReadLentarBytes(WithPersons(Person(u' ' + wrong + u' ', "student")
             + Person(undashed, "teacher") + Person(u"  12-34 "_s, "teacher")));
-    QCOMPARE(plain.doc.InvoiceLeader, -1);
-    QCOMPARE(plain.doc.author_list.at(0).id, wrong);
-    QCOMPARE(plain.doc.leader_list.at(0).id, ValidParticipantId("5550124"));
-    QCOMPARE(plain.doc.leader_list.at(1).id, u"  12-34 "_s);
+    QCOMPARE(plain.doc.invoiceLeader, -1);
+    QCOMPARE(plain.doc.authors.at(0).id, wrong);
+    QCOMPARE(plain.doc.leaders.at(0).id, ValidParticipantId("5550124"));
+    QCOMPARE(plain.doc.leaders.at(1).id, u"  12-34 "_s);
     QCOMPARE(FindingCodes(plain),
         u"wrong-check-digits@author_list[0].id, bad-identifier@leader_list[1].id"_s);
 }
@@ -401,7 +401,7 @@ void LentarReaderTest::texts()
     doc.description = QString(Limits::description - 1, u'а') + u"\r\nб"_s;
     doc.manual = QString(Limits::manual - 2, u'а') + u"\r\nб"_s;
     doc.title = QString(Limits::title, u'Т') + u"Щ"_s;
-    doc.Notes = u"Ура \U0001F600 и \u4E2D"_s;
+    doc.notes = u"Ура \U0001F600 и \u4E2D"_s;
     // The writer already reduces what it writes, so the characters outside the code
     // page are put into the file by hand.
     QByteArray bytes = Saved(doc);
@@ -410,7 +410,7 @@ void LentarReaderTest::texts()
     QCOMPARE(read.doc.description, QString(Limits::description - 1, u'а'));
     QCOMPARE(read.doc.manual, QString(Limits::manual - 2, u'а') + u"\r\n"_s);
     QCOMPARE(read.doc.title, QString(Limits::title, u'Т'));
-    QCOMPARE(read.doc.Notes, u"Ура ? и ?"_s);
+    QCOMPARE(read.doc.notes, u"Ура ? и ?"_s);
     QCOMPARE(FindingCodes(read),
         u"text-cut@title, text-cut@description, text-cut@manual, cp1251@Notes"_s);
 
@@ -425,8 +425,8 @@ void LentarReaderTest::texts()
     const LentarReadResult references = ReadLentarBytes(Replaced(
         ReplacedInSample("<specification>Windows", "<specification>&#13;&#10;A&#9;B&#13;Windows"),
         "surname=\"Иванов\"", "surname=\"&#13;&#10;Ива&#9;нов\""));
-    QCOMPARE(references.doc.tech_request, u"\nA\tB\nWindows XP, 1 ГБ"_s);
-    QCOMPARE(references.doc.author_list.at(0).surname, u"  Ива нов"_s);
+    QCOMPARE(references.doc.techRequest, u"\nA\tB\nWindows XP, 1 ГБ"_s);
+    QCOMPARE(references.doc.authors.at(0).surname, u"  Ива нов"_s);
 }
 
 void LentarReaderTest::picture()

@@ -34,21 +34,21 @@ LentarDocument CompleteDocument()
     LentarDocument doc;
     doc.title = u"\t  \"Я&<>' «Проект» №1\u00A0\u4E2D "_s;
     doc.description = u"A\r\nB\x01\uFFFE C\x1F"_s;
-    doc.tech_request = u" 220 В\tи USB "_s;
-    doc.subject_slots = { 2, 19, 24, 0, 0 };
-    doc.author_list = { { u"123-456-789"_s, u" Иванов "_s, u"Иван\t"_s, u"Иванович"_s } };
-    doc.leader_list = { { u"111-222-333"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s },
+    doc.techRequest = u" 220 В\tи USB "_s;
+    doc.subjectSlots = { 2, 19, 24, 0, 0 };
+    doc.authors = { { u"123-456-789"_s, u" Иванов "_s, u"Иван\t"_s, u"Иванович"_s } };
+    doc.leaders = { { u"111-222-333"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s },
         { u"444-555-666"_s, u"Ёлкин"_s, u"Пётр"_s, u"Ильич"_s } };
-    doc.InvoiceLeader = 1;
-    doc.public_post_index = u" 123456 "_s;
-    doc.public_post_address = u"г. Москва, ул. Ленина, д. 1"_s;
-    doc.public_email = u" a&b@example.com\r\n"_s;
+    doc.invoiceLeader = 1;
+    doc.publicPostIndex = u" 123456 "_s;
+    doc.publicPostAddress = u"г. Москва, ул. Ленина, д. 1"_s;
+    doc.publicEmail = u" a&b@example.com\r\n"_s;
     doc.picture.present = true;
     doc.picture.base64 = QByteArray(kPictureLine1) + '\n' + kPictureLine2 + '\n';
     doc.picture.width = 300;
     doc.picture.height = 225;
     doc.picture.caption = u" "_s;
-    doc.Notes = u"  Спасибо!\r\nВопросы — по почте.  "_s;
+    doc.notes = u"  Спасибо!\r\nВопросы — по почте.  "_s;
     return doc;
 }
 
@@ -123,10 +123,10 @@ void LentarXmlTest::goldenFile_data()
     LentarDocument minimal;
     minimal.title = u"Работа"_s;
     minimal.description = u"Описание"_s;
-    minimal.subject_slots = { 7, 0, 0, 0, 0 };
-    minimal.author_list = { { u"100-000-001"_s, u"А"_s, u"Б"_s, u"В"_s } };
-    minimal.leader_list = { { u"200-000-002"_s, u"Г"_s, u"Д"_s, u"Е"_s } };
-    minimal.InvoiceLeader = 0;
+    minimal.subjectSlots = { 7, 0, 0, 0, 0 };
+    minimal.authors = { { u"100-000-001"_s, u"А"_s, u"Б"_s, u"В"_s } };
+    minimal.leaders = { { u"200-000-002"_s, u"Г"_s, u"Д"_s, u"Е"_s } };
+    minimal.invoiceLeader = 0;
     const QByteArray minimalBody
         = "<vantorela><work title=\"Работа\" sz_id=\"8\" stored=\"-5\" version=\"2.1\">"
           "<description>Описание</description><specification></specification>"
@@ -142,8 +142,8 @@ void LentarXmlTest::goldenFile_data()
 
     LentarDocument empty;
     empty.title = u" \t "_s;
-    empty.Notes = u"x"_s;
-    empty.InvoiceLeader = 0; // no leader to carry it
+    empty.notes = u"x"_s;
+    empty.invoiceLeader = 0; // no leader to carry it
     empty.picture.present = true;
     empty.picture.base64 = "QUJD\n";
     empty.picture.width = 1;
@@ -248,10 +248,10 @@ void LentarXmlTest::benchmarkSaveFullLentar()
     doc.title = cyrillic.repeated(5).left(Limits::title);
     doc.description = (cyrillic + u"\r\n"_s).repeated(9).left(Limits::description);
     doc.manual = doc.description;
-    doc.Notes = (cyrillic + u"\r\n"_s).repeated(34).left(Limits::notes);
+    doc.notes = (cyrillic + u"\r\n"_s).repeated(34).left(Limits::notes);
     for (int i = 1; i < kMaxAuthors; ++i)
-        doc.author_list.append(doc.author_list.front());
-    doc.leader_list.append(doc.leader_list.front());
+        doc.authors.append(doc.authors.front());
+    doc.leaders.append(doc.leaders.front());
     QByteArray jpeg(60000, Qt::Uninitialized);
     QRandomGenerator generator(7);
     for (char &byte : jpeg)

@@ -21,9 +21,9 @@ LentarDocument CompleteDocument()
     LentarDocument doc;
     doc.title = u"Т"_s;
     doc.description = u"Описание"_s;
-    doc.subject_slots = { 24, 0, 0, 0, 0 }; // any subject in the first slot will do
-    doc.author_list = { Person(u"Иванов"_s, u"Иван"_s, u"Иванович"_s) };
-    doc.leader_list = { Person(u"Петров"_s, u"Пётр"_s, u"Петрович"_s) };
+    doc.subjectSlots = { 24, 0, 0, 0, 0 }; // any subject in the first slot will do
+    doc.authors = { Person(u"Иванов"_s, u"Иван"_s, u"Иванович"_s) };
+    doc.leaders = { Person(u"Петров"_s, u"Пётр"_s, u"Петрович"_s) };
     return doc;
 }
 
@@ -169,36 +169,36 @@ void RecordTest::completeness_data()
     QTest::newRow("one-letter title, empty-lines description") << doc << u" - Описание работы\n"_s;
 
     doc = CompleteDocument();
-    doc.subject_slots = { 0, 5, 0, 0, 0 };
+    doc.subjectSlots = { 0, 5, 0, 0, 0 };
     QTest::newRow("only the first slot counts") << doc << u" - Не задан ни один раздел\n"_s;
 
     doc = CompleteDocument();
-    doc.author_list = { Person(u"А"_s, u"Б"_s, u" "_s), Person(u""_s, u"Б"_s, u"В"_s) };
+    doc.authors = { Person(u"А"_s, u"Б"_s, u" "_s), Person(u""_s, u"Б"_s, u"В"_s) };
     QTest::newRow("first author's gap wins") << doc << u" - Отчества у всех авторов\n"_s;
 
     doc = CompleteDocument();
-    doc.author_list = { Person(u"А"_s, u"Б"_s, u"В"_s), Person(u"Г"_s, u""_s, u""_s) };
+    doc.authors = { Person(u"А"_s, u"Б"_s, u"В"_s), Person(u"Г"_s, u""_s, u""_s) };
     QTest::newRow("second author without name") << doc << u" - Имена у всех авторов\n"_s;
 
     doc = CompleteDocument();
-    doc.author_list.clear();
-    doc.leader_list = { Person(u"\t"_s, u""_s, u""_s) };
+    doc.authors.clear();
+    doc.leaders = { Person(u"\t"_s, u""_s, u""_s) };
     QTest::newRow("no author, leader without surname")
         << doc << u" - Не указан ни один автор\n - Фамилии у всех руководителей\n"_s;
 
     doc = CompleteDocument();
-    doc.leader_list.append(Person(u"А"_s, u"Б"_s, u""_s));
-    doc.leader_list.append(Person(u"А"_s, u""_s, u"В"_s));
+    doc.leaders.append(Person(u"А"_s, u"Б"_s, u""_s));
+    doc.leaders.append(Person(u"А"_s, u""_s, u"В"_s));
     QTest::newRow("third leader ignored after second's gap")
         << doc << u" - Отчества у всех руководителей\n"_s;
 
     doc = CompleteDocument();
-    doc.leader_list = { Person(u"А"_s, u" "_s, u"В"_s) };
+    doc.leaders = { Person(u"А"_s, u" "_s, u"В"_s) };
     QTest::newRow("leader without name") << doc << u" - Имена у всех руководителей\n"_s;
 
     doc = CompleteDocument();
-    doc.leader_list.clear();
-    doc.author_list = { Person(u"А"_s, u"Б"_s, u"В"_s), Person(u" "_s, u" "_s, u" "_s) };
+    doc.leaders.clear();
+    doc.authors = { Person(u"А"_s, u"Б"_s, u"В"_s), Person(u" "_s, u" "_s, u" "_s) };
     QTest::newRow("second author blank, no leader")
         << doc << u" - Фамилии у всех авторов\n - Не указан ни один руководитель\n"_s;
 }

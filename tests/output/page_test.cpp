@@ -39,7 +39,7 @@ LentarDocument WithSubjects(std::initializer_list<int> ids)
     doc.title = u"Работа"_s;
     int slot = 0;
     for (int id : ids)
-        doc.subject_slots[slot++] = id;
+        doc.subjectSlots[slot++] = id;
     return doc;
 }
 
@@ -198,7 +198,7 @@ void PageTest::subjects()
     QFETCH(QStringList, links);
     LentarDocument doc;
     for (int i = 0; i < ids.size(); ++i)
-        doc.subject_slots[i] = ids[i];
+        doc.subjectSlots[i] = ids[i];
     const XhtmlPage page(Render(doc));
     QVERIFY(page.isWellFormed());
     const char *subjects = "//x:p[x:b[starts-with(., 'Раздел')]]";
@@ -230,7 +230,7 @@ void PageTest::schoolYear()
     QFETCH(int, season);
     QFETCH(QString, paragraph);
     LentarDocument doc;
-    doc.sz_id = season;
+    doc.season = season;
     const XhtmlPage page(Render(doc));
     QCOMPARE(page.text("//x:p[x:b = 'Учебный год:']"), paragraph);
 }
@@ -238,12 +238,12 @@ void PageTest::schoolYear()
 void PageTest::participantsSortedByIdentifier()
 {
     LentarDocument doc;
-    doc.author_list = { { u"500-000-001"_s, u"Сидоров"_s, u"Сидор"_s, u"Сидорович"_s },
+    doc.authors = { { u"500-000-001"_s, u"Сидоров"_s, u"Сидор"_s, u"Сидорович"_s },
         { u"100-000-002"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s },
         { u"300-000-003"_s, u"Петров"_s, u"Пётр"_s, u"Петрович"_s } };
-    doc.leader_list = { { u"900-000-004"_s, u"Учителев"_s, u"Семён"_s, u"Ильич"_s },
+    doc.leaders = { { u"900-000-004"_s, u"Учителев"_s, u"Семён"_s, u"Ильич"_s },
         { u"200-000-005"_s, u"Наставникова"_s, u"Анна"_s, u"Павловна"_s } };
-    doc.InvoiceLeader = 1;
+    doc.invoiceLeader = 1;
     const XhtmlPage page(Render(doc));
     QVERIFY(page.isWellFormed());
 
@@ -338,10 +338,10 @@ void PageTest::contacts()
     QFETCH(QStringList, lines);
     QFETCH(QString, mailto);
     LentarDocument doc;
-    doc.public_post_index = fields[0];
-    doc.public_post_address = fields[1];
-    doc.public_phone = fields[2];
-    doc.public_email = fields[3];
+    doc.publicPostIndex = fields[0];
+    doc.publicPostAddress = fields[1];
+    doc.publicPhone = fields[2];
+    doc.publicEmail = fields[3];
     const XhtmlPage page(Render(doc));
     QVERIFY(page.isWellFormed());
     QCOMPARE(page.texts("//x:dt[. = 'Контактная информация:']"
@@ -355,9 +355,9 @@ void PageTest::textFieldsAsPlainText()
 {
     LentarDocument doc;
     doc.description = u"Первая строка\r\nВторая строка"_s;
-    doc.tech_request = u"Браузер"_s;
+    doc.techRequest = u"Браузер"_s;
     doc.manual = u"Открыть <index.html> & читать"_s;
-    doc.Notes = u"Только для оргкомитета"_s;
+    doc.notes = u"Только для оргкомитета"_s;
     const XhtmlPage page(Render(doc));
     QVERIFY(page.isWellFormed());
     const QString description
@@ -367,9 +367,9 @@ void PageTest::textFieldsAsPlainText()
     QCOMPARE(description.simplified(), u"Первая строка Вторая строка"_s);
     QCOMPARE(page.count("//x:dl//x:br"), 0); // line breaks are not turned into markup
     QCOMPARE(page.text("//x:dt[. = 'Технические требования:']/following-sibling::x:dd[1]"),
-        doc.tech_request);
+        doc.techRequest);
     QCOMPARE(page.text("//x:dt[. = 'Порядок знакомства:']/following-sibling::x:dd[1]"), doc.manual);
-    QCOMPARE(page.text("//x:dt[. = 'Комментарии:']/following-sibling::x:dd[1]"), doc.Notes);
+    QCOMPARE(page.text("//x:dt[. = 'Комментарии:']/following-sibling::x:dd[1]"), doc.notes);
 }
 
 void PageTest::worksInStoredTextOrder()

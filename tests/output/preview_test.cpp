@@ -56,7 +56,7 @@ void PreviewTest::writesRendersAndOpens()
 
     LentarDocument doc;
     doc.title = title;
-    doc.Notes = u"Заметка"_s;
+    doc.notes = u"Заметка"_s;
     doc.picture.present = picture;
     doc.picture.base64 = "QUJD\n";
     doc.picture.caption = u"Подпись"_s;

@@ -27,10 +27,10 @@ LentarDocument CompleteDocument()
     LentarDocument doc;
     doc.title = u"Кот/Пёс?"_s;
     doc.description = u"Наблюдения за домашними животными"_s;
-    doc.subject_slots = { 2, 0, 0, 0, 0 };
-    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leader_list = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
-    doc.InvoiceLeader = 0;
+    doc.subjectSlots = { 2, 0, 0, 0, 0 };
+    doc.authors = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leaders = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
+    doc.invoiceLeader = 0;
     return doc;
 }
 

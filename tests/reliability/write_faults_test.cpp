@@ -78,10 +78,10 @@ LentarDocument CompleteLentar()
     LentarDocument doc;
     doc.title = u"Работа"_s;
     doc.description = u"Первое описание"_s;
-    doc.subject_slots = { 3, 0, 0, 0, 0 };
-    doc.author_list = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leader_list = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
-    doc.InvoiceLeader = 0;
+    doc.subjectSlots = { 3, 0, 0, 0, 0 };
+    doc.authors = { { u"123-456-789"_s, u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leaders = { { u"987-654-321"_s, u"Петрова"_s, u"Анна"_s, u"Сергеевна"_s } };
+    doc.invoiceLeader = 0;
     return doc;
 }
 

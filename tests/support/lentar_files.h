@@ -38,26 +38,26 @@ inline LentarDocument FullLentar(const QByteArray &jpeg = TestPicture())
     LentarDocument doc;
     doc.title = QStringLiteral("\"Кот & <b>пёс</b>\" — этюд №2");
     doc.description = QStringLiteral("Первая строка\r\n\r\nтретья <i>строка</i>");
-    doc.tech_request = QStringLiteral("Windows XP, 1 ГБ");
+    doc.techRequest = QStringLiteral("Windows XP, 1 ГБ");
     doc.manual = QStringLiteral("Открыть index.html\r\nи читать");
-    doc.subject_slots = { 2, 19, 24, 0, 0 };
-    doc.author_list = { { ValidParticipantId("1234567"), QStringLiteral("Иванов"),
+    doc.subjectSlots = { 2, 19, 24, 0, 0 };
+    doc.authors = { { ValidParticipantId("1234567"), QStringLiteral("Иванов"),
                             QStringLiteral("Иван"), QStringLiteral("Иванович") },
         { ValidParticipantId("7654321"), QStringLiteral("Петрова"), QStringLiteral("Анна"),
             QStringLiteral("Сергеевна") } };
-    doc.leader_list = { { ValidParticipantId("1112223"), QStringLiteral("Сидоров"),
+    doc.leaders = { { ValidParticipantId("1112223"), QStringLiteral("Сидоров"),
                             QStringLiteral("Пётр"), QStringLiteral("Ильич") },
         { ValidParticipantId("3332221"), QStringLiteral("Орлова"), QStringLiteral("Вера"),
             QStringLiteral("Павловна") } };
-    doc.InvoiceLeader = 1;
-    doc.public_post_index = QStringLiteral("630090");
-    doc.public_post_address = QStringLiteral("Новосибирск, ул. Пирогова, 2");
-    doc.public_phone = QStringLiteral("+7 (383) 330-00-00");
-    doc.public_email = QStringLiteral("school@example.ru");
+    doc.invoiceLeader = 1;
+    doc.publicPostIndex = QStringLiteral("630090");
+    doc.publicPostAddress = QStringLiteral("Новосибирск, ул. Пирогова, 2");
+    doc.publicPhone = QStringLiteral("+7 (383) 330-00-00");
+    doc.publicEmail = QStringLiteral("school@example.ru");
     const DecodedFixture size = DecodeFixture(jpeg);
     doc.picture
         = { true, PictureBase64(jpeg), size.width, size.height, QStringLiteral("Вид <сбоку>") };
-    doc.Notes = QStringLiteral("Спасибо!\r\n\r\nВопросы — по почте.");
+    doc.notes = QStringLiteral("Спасибо!\r\n\r\nВопросы — по почте.");
     return doc;
 }
 

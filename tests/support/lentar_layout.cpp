@@ -153,16 +153,16 @@ QString Field(const QString &name, const Scope &scope, int number)
         return QString::number(scope.subject);
     const std::initializer_list<std::pair<QString, QString>> record {
         { u"title"_s, doc.title },
-        { u"season"_s, QString::number(doc.sz_id) },
+        { u"season"_s, QString::number(doc.season) },
         { u"stored"_s, QString::number(scope.stored) },
         { u"description"_s, doc.description },
-        { u"requirements"_s, doc.tech_request },
+        { u"requirements"_s, doc.techRequest },
         { u"manual"_s, doc.manual },
-        { u"postal_code"_s, doc.public_post_index },
-        { u"address"_s, doc.public_post_address },
-        { u"phone"_s, doc.public_phone },
-        { u"email"_s, doc.public_email },
-        { u"notes"_s, doc.Notes },
+        { u"postal_code"_s, doc.publicPostIndex },
+        { u"address"_s, doc.publicPostAddress },
+        { u"phone"_s, doc.publicPhone },
+        { u"email"_s, doc.publicEmail },
+        { u"notes"_s, doc.notes },
         { u"picture"_s, QString::fromLatin1(doc.picture.base64) },
         { u"width"_s, QString::number(doc.picture.width) },
         { u"height"_s, QString::number(doc.picture.height) },
@@ -256,20 +256,20 @@ void Build(const LayoutLine &line, const Scope &scope, XmlElement &parent)
     const LentarDocument &doc = *scope.doc;
     Scope inner = scope;
     if (line.each == u"subject"_s) {
-        for (const int slot : doc.subject_slots) {
+        for (const int slot : doc.subjectSlots) {
             inner.subject = slot;
             if (slot != 0)
                 BuildOnce(line, inner, parent);
         }
     } else if (line.each == u"author"_s) {
-        for (const Participant &author : doc.author_list) {
+        for (const Participant &author : doc.authors) {
             inner.person = &author;
             BuildOnce(line, inner, parent);
         }
     } else if (line.each == u"leader"_s) {
-        for (qsizetype i = 0; i < doc.leader_list.size(); ++i) {
-            inner.person = &doc.leader_list.at(i);
-            inner.invoiceLeader = i == doc.InvoiceLeader;
+        for (qsizetype i = 0; i < doc.leaders.size(); ++i) {
+            inner.person = &doc.leaders.at(i);
+            inner.invoiceLeader = i == doc.invoiceLeader;
             BuildOnce(line, inner, parent);
         }
     } else {

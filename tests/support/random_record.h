@@ -24,24 +24,24 @@ public:
         LentarDocument doc;
         doc.title = text(40);
         doc.description = text(500);
-        doc.tech_request = text(80);
+        doc.techRequest = text(80);
         doc.manual = text(500);
-        for (int &slot : doc.subject_slots) {
+        for (int &slot : doc.subjectSlots) {
             const int pick = bounded(25);
             slot = pick == 23 ? 0 : pick;
         }
         const int authors = bounded(kMaxAuthors + 1);
         for (int i = 0; i < authors; ++i)
-            doc.author_list.append(person());
+            doc.authors.append(person());
         const int leaders = bounded(kMaxLeaders + 1);
         for (int i = 0; i < leaders; ++i)
-            doc.leader_list.append(person());
-        doc.InvoiceLeader = bounded(leaders + 2) - 1;
-        doc.public_post_index = text(10);
-        doc.public_post_address = text(60);
-        doc.public_phone = text(30);
-        doc.public_email = text(30);
-        doc.Notes = text(2000);
+            doc.leaders.append(person());
+        doc.invoiceLeader = bounded(leaders + 2) - 1;
+        doc.publicPostIndex = text(10);
+        doc.publicPostAddress = text(60);
+        doc.publicPhone = text(30);
+        doc.publicEmail = text(30);
+        doc.notes = text(2000);
         doc.picture.present = bounded(2) == 1;
         doc.picture.base64 = base64(bounded(3000));
         doc.picture.width = bounded(301);

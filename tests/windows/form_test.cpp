@@ -37,13 +37,13 @@ LentarDocument completeDocument()
     doc.title = QStringLiteral("Сборник стихотворений «Весна»");
     doc.description = QStringLiteral("Первая строка\r\nВторая строка");
     doc.manual = QStringLiteral("Открыть index.html");
-    doc.subject_slots = { 2, 19, 24, 0, 0 };
-    doc.author_list = { { ValidParticipantId("1234567"), "Иванов", "Иван", "Иванович" } };
-    doc.leader_list = { { ValidParticipantId("7654321"), "Петрова", "Мария", "Сергеевна" },
+    doc.subjectSlots = { 2, 19, 24, 0, 0 };
+    doc.authors = { { ValidParticipantId("1234567"), "Иванов", "Иван", "Иванович" } };
+    doc.leaders = { { ValidParticipantId("7654321"), "Петрова", "Мария", "Сергеевна" },
         { ValidParticipantId("5555555"), "Сидоров", "Пётр", "Ильич" } };
-    doc.InvoiceLeader = 1;
-    doc.public_email = QStringLiteral("school@example.org");
-    doc.Notes = QStringLiteral("Спасибо");
+    doc.invoiceLeader = 1;
+    doc.publicEmail = QStringLiteral("school@example.org");
+    doc.notes = QStringLiteral("Спасибо");
     return doc;
 }
 
@@ -230,7 +230,7 @@ private slots:
         QTest::keyClicks(Child<QWidget>(&w, "title"), QString(251, u'z'));
         QCOMPARE(w.document().title.size(), 250);
         QTest::keyClicks(Child<QWidget>(&w, "public_post_index"), QStringLiteral("12345678901"));
-        QCOMPARE(w.document().public_post_index, QStringLiteral("1234567890"));
+        QCOMPARE(w.document().publicPostIndex, QStringLiteral("1234567890"));
 
         // A line break counts as two characters.
         ShowPage(&w, 3);
@@ -238,9 +238,9 @@ private slots:
         paste(notes, QString(1998, u'a'));
         QTest::keyClick(notes, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClick(notes, Qt::Key_Return);
-        QCOMPARE(w.document().Notes, QString(1998, u'a') + QStringLiteral("\r\n"));
+        QCOMPARE(w.document().notes, QString(1998, u'a') + QStringLiteral("\r\n"));
         QTest::keyClick(notes, Qt::Key_B);
-        QCOMPARE(w.document().Notes.size(), 2000);
+        QCOMPARE(w.document().notes.size(), 2000);
 
         ShowPage(&w, 0);
         auto *description = Child<QWidget>(&w, "description");
@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(Child<QLabel>(&w, "subj2")->text(), QStringLiteral("Физика"));
         QCOMPARE(Child<QLabel>(&w, "subj3")->text(), QStringLiteral("В помощь учителю"));
         QCOMPARE(Child<QLabel>(&w, "subj4")->text(), QString());
-        QCOMPARE(w.document().subject_slots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
+        QCOMPARE(w.document().subjectSlots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
         QVERIFY(w.isWindowModified());
 
         // Closing the dialog by its frame keeps the window's choice.
@@ -277,7 +277,7 @@ private slots:
         });
         Click(&w, "Button3");
         QVERIFY(*shown);
-        QCOMPARE(w.document().subject_slots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
+        QCOMPARE(w.document().subjectSlots, (std::array<int, 5> { 6, 11, 22, 0, 0 }));
         QCOMPARE(Child<QLabel>(&w, "subj2")->text(), QStringLiteral("Физика"));
     }
 
@@ -398,7 +398,7 @@ private slots:
         TLentar &w = *window;
         // The picture caption and the names take typing once there is something to name.
         LentarDocument doc;
-        doc.author_list = { { ValidParticipantId("1234567"), {}, {}, {} } };
+        doc.authors = { { ValidParticipantId("1234567"), {}, {}, {} } };
         w.setDocument(doc);
         QTemporaryDir dir;
         platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));

@@ -194,11 +194,11 @@ void HomeTest::save()
     LentarDocument doc = window_->document();
     doc.title = u"Работа"_s;
     doc.description = u"Описание"_s;
-    doc.subject_slots = { 4, 0, 0, 0, 0 };
-    doc.author_list = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leader_list
+    doc.subjectSlots = { 4, 0, 0, 0, 0 };
+    doc.authors = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leaders
         = { { ValidParticipantId("7654321"), u"Петрова"_s, u"Мария"_s, u"Сергеевна"_s } };
-    doc.InvoiceLeader = 0;
+    doc.invoiceLeader = 0;
     window_->setDocument(doc);
     const QString target = work_.filePath(u"сохранено/Работа.lnr.xml"_s);
     QVERIFY(QDir().mkpath(QFileInfo(target).path()));

@@ -194,7 +194,7 @@ private slots:
         });
         Click(&window, "Button3");
         QVERIFY(*shown);
-        const std::array<int, 5> chosen = window.document().subject_slots;
+        const std::array<int, 5> chosen = window.document().subjectSlots;
         QCOMPARE(QList<int>(chosen.begin(), chosen.begin() + ticked.size()), ticked);
         for (int k = 1; k <= int(ticked.size()); ++k) {
             auto *label = Child<QLabel>(&window, QStringLiteral("subj%1").arg(k));

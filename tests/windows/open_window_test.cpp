@@ -129,24 +129,24 @@ void OpenWindowTest::verifyShown(const LentarDocument &doc)
     const TLentar *w = window_.get();
     QCOMPARE(Child<QLineEdit>(w, "title")->text(), doc.title);
     QCOMPARE(Child<MemoEdit>(w, "description")->text(), doc.description);
-    QCOMPARE(Child<QLineEdit>(w, "tech_request")->text(), doc.tech_request);
+    QCOMPARE(Child<QLineEdit>(w, "tech_request")->text(), doc.techRequest);
     QCOMPARE(Child<MemoEdit>(w, "manual")->text(), doc.manual);
-    QCOMPARE(Child<QLineEdit>(w, "public_post_index")->text(), doc.public_post_index);
-    QCOMPARE(Child<QLineEdit>(w, "public_post_address")->text(), doc.public_post_address);
-    QCOMPARE(Child<QLineEdit>(w, "public_phone")->text(), doc.public_phone);
-    QCOMPARE(Child<QLineEdit>(w, "public_email")->text(), doc.public_email);
-    QCOMPARE(Child<MemoEdit>(w, "Notes")->text(), doc.Notes);
+    QCOMPARE(Child<QLineEdit>(w, "public_post_index")->text(), doc.publicPostIndex);
+    QCOMPARE(Child<QLineEdit>(w, "public_post_address")->text(), doc.publicPostAddress);
+    QCOMPARE(Child<QLineEdit>(w, "public_phone")->text(), doc.publicPhone);
+    QCOMPARE(Child<QLineEdit>(w, "public_email")->text(), doc.publicEmail);
+    QCOMPARE(Child<MemoEdit>(w, "Notes")->text(), doc.notes);
     for (int k = 0; k < kSubjectSlots; ++k) {
         const QString shown = Child<QLabel>(w, QStringLiteral("subj%1").arg(k + 1))->text();
-        QCOMPARE(shown.isEmpty() || shown == u"[ Раздел не задан ]"_s, doc.subject_slots[k] == 0);
+        QCOMPARE(shown.isEmpty() || shown == u"[ Раздел не задан ]"_s, doc.subjectSlots[k] == 0);
     }
-    QCOMPARE(Items(Child<QListWidget>(w, "AuthorsListBox")), Ids(doc.author_list));
-    QCOMPARE(Items(Child<QListWidget>(w, "TeachersListBox")), Ids(doc.leader_list));
-    if (!doc.author_list.isEmpty())
-        QCOMPARE(Child<QLineEdit>(w, "AuthorsLastname")->text(), doc.author_list[0].surname);
-    if (doc.InvoiceLeader >= 0)
+    QCOMPARE(Items(Child<QListWidget>(w, "AuthorsListBox")), Ids(doc.authors));
+    QCOMPARE(Items(Child<QListWidget>(w, "TeachersListBox")), Ids(doc.leaders));
+    if (!doc.authors.isEmpty())
+        QCOMPARE(Child<QLineEdit>(w, "AuthorsLastname")->text(), doc.authors[0].surname);
+    if (doc.invoiceLeader >= 0)
         QCOMPARE(
-            Child<QComboBox>(w, "LeaderID")->currentText(), doc.leader_list[doc.InvoiceLeader].id);
+            Child<QComboBox>(w, "LeaderID")->currentText(), doc.leaders[doc.invoiceLeader].id);
     QCOMPARE(Child<QPushButton>(w, "DelImg")->isEnabled(), doc.picture.present);
     QCOMPARE(Child<QPushButton>(w, "AddImg")->isEnabled(), !doc.picture.present);
     QCOMPARE(Child<QLineEdit>(w, "WorkImgSign")->text(), doc.picture.caption);
@@ -238,16 +238,16 @@ void OpenWindowTest::faultyLentarOpensAsFarAsItGoes_data()
     const QByteArray saved = LentarBytes(full);
 
     LentarDocument withoutSubject = full;
-    withoutSubject.subject_slots = { 2, 24, 0, 0, 0 };
+    withoutSubject.subjectSlots = { 2, 24, 0, 0, 0 };
     QTest::newRow("unknown subject") << ReplacedOnce(saved, "sb_id=\"19\"", "sb_id=\"23\"")
                                      << withoutSubject << QStringList { u"номером «23»"_s };
 
-    QString wrong = full.author_list[1].id;
+    QString wrong = full.authors[1].id;
     wrong[10] = wrong[10] == u'0' ? u'1' : u'0';
     LentarDocument wrongDigits = full;
-    wrongDigits.author_list[1].id = wrong;
+    wrongDigits.authors[1].id = wrong;
     QTest::newRow("wrong check digits")
-        << ReplacedOnce(saved, full.author_list[1].id.toLatin1(), wrong.toLatin1()) << wrongDigits
+        << ReplacedOnce(saved, full.authors[1].id.toLatin1(), wrong.toLatin1()) << wrongDigits
         << QStringList { u"Идентификатор %1 (автор 2) ошибочен"_s.arg(wrong) };
 
     LentarDocument damaged = full;
@@ -259,7 +259,7 @@ void OpenWindowTest::faultyLentarOpensAsFarAsItGoes_data()
         << LentarBytes(damaged) << withoutPicture << QStringList { u"Картинка не загружена"_s };
 
     LentarDocument markup = full;
-    markup.Notes = u"<script>alert(1)</script>&amp;"_s;
+    markup.notes = u"<script>alert(1)</script>&amp;"_s;
     markup.title = QString(Limits::title, u'Т');
     LentarDocument cut = markup;
     markup.title += u"ЩЩЩ"_s;
@@ -386,7 +386,7 @@ void OpenWindowTest::commandLineOpensTheFile()
     ShowEditor(started, line.file);
     QVERIFY(started.isVisible());
     QCOMPARE(Child<QLineEdit>(&started, "title")->text(), FullLentar().title);
-    QCOMPARE(Items(Child<QListWidget>(&started, "AuthorsListBox")), Ids(FullLentar().author_list));
+    QCOMPARE(Items(Child<QListWidget>(&started, "AuthorsListBox")), Ids(FullLentar().authors));
     QVERIFY(platform_->messages.isEmpty());
     QVERIFY(platform_->openLentarRequests.isEmpty());
     QCOMPARE(started.windowTitle(), u"работа.lnr.xml[*] - "_s + kCaption);

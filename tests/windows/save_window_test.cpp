@@ -27,11 +27,11 @@ LentarDocument completeDocument()
     LentarDocument doc;
     doc.title = u"Работа"_s;
     doc.description = u"Описание работы"_s;
-    doc.subject_slots = { 4, 0, 0, 0, 0 };
-    doc.author_list = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leader_list
+    doc.subjectSlots = { 4, 0, 0, 0, 0 };
+    doc.authors = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
+    doc.leaders
         = { { ValidParticipantId("7654321"), u"Петрова"_s, u"Мария"_s, u"Сергеевна"_s } };
-    doc.InvoiceLeader = 0;
+    doc.invoiceLeader = 0;
     return doc;
 }
 

@@ -110,19 +110,19 @@ QList<FuzzSeed> LentarWriterSeeds()
     LentarDocument complete;
     complete.title = u"  Кот/Пёс? «Ванторела» №8  "_s;
     complete.description = u"Первая строка\r\nвторая\tстрока"_s;
-    complete.tech_request = u"Windows XP"_s;
+    complete.techRequest = u"Windows XP"_s;
     complete.manual = u"Открыть index.html"_s;
-    complete.subject_slots = { 2, 19, 24, 0, 0 };
-    complete.author_list = { Person(ValidId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s),
+    complete.subjectSlots = { 2, 19, 24, 0, 0 };
+    complete.authors = { Person(ValidId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s),
         Person(ValidId("7654321"), u" Петрова "_s, u"Анна"_s, u""_s) };
-    complete.leader_list = { Person(ValidId("1112223"), u"Сидоров"_s, u"Пётр"_s, u"Ильич"_s),
+    complete.leaders = { Person(ValidId("1112223"), u"Сидоров"_s, u"Пётр"_s, u"Ильич"_s),
         Person(ValidId("3332221"), u"Орлова"_s, u"Вера"_s, u"Павловна"_s) };
-    complete.InvoiceLeader = 1;
-    complete.public_post_index = u"101000"_s;
-    complete.public_post_address = u"Москва, ул. Мира, 1"_s;
-    complete.public_phone = u"+7 (495) 000-00-00"_s;
-    complete.public_email = u"school@example.ru"_s;
-    complete.Notes = u"\r\nСпасибо!\r\n"_s;
+    complete.invoiceLeader = 1;
+    complete.publicPostIndex = u"101000"_s;
+    complete.publicPostAddress = u"Москва, ул. Мира, 1"_s;
+    complete.publicPhone = u"+7 (495) 000-00-00"_s;
+    complete.publicEmail = u"school@example.ru"_s;
+    complete.notes = u"\r\nСпасибо!\r\n"_s;
     complete.picture = { true, PictureBase64(), 24, 16, u" "_s };
     add(u"complete"_s, complete, 1294000000);
 
@@ -130,24 +130,24 @@ QList<FuzzSeed> LentarWriterSeeds()
     markup.title = u"\"Я&<>'"_s;
     markup.description = QString(u"\x01\x08\x0B\x0C\x1F\xFFFE\xFFFF\u00A0\u4E2D"_s);
     markup.manual = QStringView(u"\xD800 \xDC00 \xD83D\xDE00").toString();
-    markup.Notes = u"]]> <!-- &amp; -->"_s;
-    markup.author_list = { { u"<id>"_s, u"\xD800"_s, u"\t"_s, u"&#10;"_s } };
-    markup.leader_list = { { u""_s, u""_s, u""_s, u""_s } };
-    markup.InvoiceLeader = 0;
-    markup.subject_slots = { -1, 23, 127, 0, 1 };
+    markup.notes = u"]]> <!-- &amp; -->"_s;
+    markup.authors = { { u"<id>"_s, u"\xD800"_s, u"\t"_s, u"&#10;"_s } };
+    markup.leaders = { { u""_s, u""_s, u""_s, u""_s } };
+    markup.invoiceLeader = 0;
+    markup.subjectSlots = { -1, 23, 127, 0, 1 };
     markup.picture = { true, QByteArray("\x00\x80\xFF\"<\n", 6), -300, 0, u"\""_s };
     add(u"markup"_s, markup, -1);
 
     LentarDocument full;
     for (int i = 0; i < kMaxAuthors; ++i)
-        full.author_list.append(
+        full.authors.append(
             Person(ValidId(std::to_string(1000000 + i)), u"Автор"_s, QString::number(i), u""_s));
     for (int i = 0; i < kMaxLeaders; ++i)
-        full.leader_list.append(Person(
+        full.leaders.append(Person(
             ValidId(std::to_string(2000000 + i)), u"Руководитель"_s, QString::number(i), u""_s));
-    full.InvoiceLeader = 2;
+    full.invoiceLeader = 2;
     full.title = QString(Limits::title, u'Ж');
-    full.Notes = QString(Limits::notes / 2, u'\n');
+    full.notes = QString(Limits::notes / 2, u'\n');
     add(u"full-lists"_s, full, 2147483648LL);
     return seeds;
 }

@@ -43,36 +43,36 @@ std::string CheckRecord(const LentarReadResult &result)
 {
     const LentarDocument &doc = result.doc;
     const std::pair<const QString *, int> texts[] = { { &doc.title, Limits::title },
-        { &doc.description, Limits::description }, { &doc.tech_request, Limits::tech_request },
-        { &doc.manual, Limits::manual }, { &doc.public_post_index, Limits::public_post_index },
-        { &doc.public_post_address, Limits::public_post_address },
-        { &doc.public_phone, Limits::public_phone }, { &doc.public_email, Limits::public_email },
-        { &doc.Notes, Limits::notes }, { &doc.picture.caption, -1 } };
+        { &doc.description, Limits::description }, { &doc.techRequest, Limits::techRequest },
+        { &doc.manual, Limits::manual }, { &doc.publicPostIndex, Limits::publicPostIndex },
+        { &doc.publicPostAddress, Limits::publicPostAddress },
+        { &doc.publicPhone, Limits::publicPhone }, { &doc.publicEmail, Limits::publicEmail },
+        { &doc.notes, Limits::notes }, { &doc.picture.caption, -1 } };
     for (const auto &[text, limit] : texts)
         if (!Fits(*text, limit))
             return "a text is too long or holds a character outside Windows-1251";
-    for (const QString *text : { &doc.description, &doc.manual, &doc.Notes }) {
+    for (const QString *text : { &doc.description, &doc.manual, &doc.notes }) {
         const QString lines = QString(*text).remove(u"\r\n"_s);
         if (lines.contains(u'\r') || lines.contains(u'\n'))
             return "a multi-line text holds a line end other than CR LF";
     }
 
-    const auto used = std::find(doc.subject_slots.begin(), doc.subject_slots.end(), 0);
-    for (auto slot = doc.subject_slots.begin(); slot != used; ++slot) {
+    const auto used = std::find(doc.subjectSlots.begin(), doc.subjectSlots.end(), 0);
+    for (auto slot = doc.subjectSlots.begin(); slot != used; ++slot) {
         if (SubjectCatalogue::caption(*slot).isEmpty())
             return "a subject slot holds a subject the catalogue lacks";
-        if (std::find(doc.subject_slots.begin(), slot, *slot) != slot)
+        if (std::find(doc.subjectSlots.begin(), slot, *slot) != slot)
             return "a subject is held twice";
     }
-    if (std::any_of(used, doc.subject_slots.end(), [](int slot) { return slot != 0; }))
+    if (std::any_of(used, doc.subjectSlots.end(), [](int slot) { return slot != 0; }))
         return "the subject slots have a gap";
 
-    if (doc.author_list.size() > kMaxAuthors || doc.leader_list.size() > kMaxLeaders)
+    if (doc.authors.size() > kMaxAuthors || doc.leaders.size() > kMaxLeaders)
         return "too many participants";
-    if (doc.InvoiceLeader < -1 || doc.InvoiceLeader >= doc.leader_list.size())
+    if (doc.invoiceLeader < -1 || doc.invoiceLeader >= doc.leaders.size())
         return "the invoice leader is no leader";
     for (const bool author : { true, false }) {
-        const QList<Participant> &list = author ? doc.author_list : doc.leader_list;
+        const QList<Participant> &list = author ? doc.authors : doc.leaders;
         for (qsizetype i = 0; i < list.size(); ++i) {
             const Participant &p = list.at(i);
             for (const QString *name : { &p.surname, &p.name, &p.patronymic })

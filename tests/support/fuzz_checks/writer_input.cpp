@@ -76,8 +76,8 @@ WriterInput DecodeWriterInput(std::string_view bytes)
     LentarDocument &doc = result.doc;
     const int authors = int(in.byte() % (kMaxAuthors + 1));
     const int leaders = int(in.byte() % (kMaxLeaders + 1));
-    doc.InvoiceLeader = in.signedByte();
-    for (int &slot : doc.subject_slots)
+    doc.invoiceLeader = in.signedByte();
+    for (int &slot : doc.subjectSlots)
         slot = in.signedByte();
     doc.picture.present = (in.byte() & 1) != 0;
     doc.picture.width = in.int16();
@@ -86,19 +86,19 @@ WriterInput DecodeWriterInput(std::string_view bytes)
 
     doc.title = in.text();
     doc.description = in.text();
-    doc.tech_request = in.text();
+    doc.techRequest = in.text();
     doc.manual = in.text();
-    doc.public_post_index = in.text();
-    doc.public_post_address = in.text();
-    doc.public_phone = in.text();
-    doc.public_email = in.text();
-    doc.Notes = in.text();
+    doc.publicPostIndex = in.text();
+    doc.publicPostAddress = in.text();
+    doc.publicPhone = in.text();
+    doc.publicEmail = in.text();
+    doc.notes = in.text();
     doc.picture.caption = in.text();
     doc.picture.base64 = in.text().toLatin1();
     for (int i = 0; i < authors; ++i)
-        doc.author_list.append(ReadParticipant(in));
+        doc.authors.append(ReadParticipant(in));
     for (int i = 0; i < leaders; ++i)
-        doc.leader_list.append(ReadParticipant(in));
+        doc.leaders.append(ReadParticipant(in));
     return result;
 }
 
@@ -106,19 +106,19 @@ QByteArray EncodeWriterInput(const WriterInput &input)
 {
     const LentarDocument &doc = input.doc;
     QByteArray out;
-    PutInt(out, std::uint64_t(std::min<qsizetype>(doc.author_list.size(), kMaxAuthors)), 1);
-    PutInt(out, std::uint64_t(std::min<qsizetype>(doc.leader_list.size(), kMaxLeaders)), 1);
-    PutInt(out, std::uint64_t(doc.InvoiceLeader), 1);
-    for (int slot : doc.subject_slots)
+    PutInt(out, std::uint64_t(std::min<qsizetype>(doc.authors.size(), kMaxAuthors)), 1);
+    PutInt(out, std::uint64_t(std::min<qsizetype>(doc.leaders.size(), kMaxLeaders)), 1);
+    PutInt(out, std::uint64_t(doc.invoiceLeader), 1);
+    for (int slot : doc.subjectSlots)
         PutInt(out, std::uint64_t(slot), 1);
     PutInt(out, doc.picture.present ? 1 : 0, 1);
     PutInt(out, std::uint64_t(doc.picture.width), 2);
     PutInt(out, std::uint64_t(doc.picture.height), 2);
     PutInt(out, std::uint64_t(input.stored), 8);
 
-    for (const QString *text : { &doc.title, &doc.description, &doc.tech_request, &doc.manual,
-             &doc.public_post_index, &doc.public_post_address, &doc.public_phone, &doc.public_email,
-             &doc.Notes, &doc.picture.caption })
+    for (const QString *text : { &doc.title, &doc.description, &doc.techRequest, &doc.manual,
+             &doc.publicPostIndex, &doc.publicPostAddress, &doc.publicPhone, &doc.publicEmail,
+             &doc.notes, &doc.picture.caption })
         PutText(out, *text);
     PutText(out, QString::fromLatin1(doc.picture.base64));
     const auto putPeople = [&out](const QList<Participant> &people, int limit) {
@@ -127,7 +127,7 @@ QByteArray EncodeWriterInput(const WriterInput &input)
                 { &person.id, &person.surname, &person.name, &person.patronymic })
                 PutText(out, *text);
     };
-    putPeople(doc.author_list, kMaxAuthors);
-    putPeople(doc.leader_list, kMaxLeaders);
+    putPeople(doc.authors, kMaxAuthors);
+    putPeople(doc.leaders, kMaxLeaders);
     return out;
 }
