@@ -137,8 +137,8 @@ MessageAnswer QtPlatform::showMessage(
     return MessageAnswer::Ok;
 }
 
-std::optional<QString> QtPlatform::askExistingFile(const QString &title, const QString &filter,
-    const char *dialogName, QString &lastFolder)
+std::optional<QString> QtPlatform::askExistingFile(
+    const QString &title, const QString &filter, const char *dialogName, QString &lastFolder)
 {
     QFileDialog dialog(owner_, title, StartFolder(lastFolder), toQtFilter(filter));
     dialog.setObjectName(QLatin1StringView(dialogName));

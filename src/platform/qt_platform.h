@@ -22,8 +22,8 @@ public:
 
 private:
     // An open dialog for one existing file, starting where the last one of its kind ended.
-    std::optional<QString> askExistingFile(const QString &title, const QString &filter,
-        const char *dialogName, QString &lastFolder);
+    std::optional<QString> askExistingFile(
+        const QString &title, const QString &filter, const char *dialogName, QString &lastFolder);
 
     QWidget *owner_ = nullptr;
     // Where the user last chose a picture, and opened or saved a lentar, in this run.

@@ -190,16 +190,15 @@ void TLentar::buildWorkPage(QWidget *page)
 
     auto *contacts = MakeGroup(
         page, "ContactsGroup", QRect(3, 352, 771, 82), QStringLiteral("Контактная информация"));
-    public_post_index = lineEdit(
-        contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::publicPostIndex);
+    public_post_index
+        = lineEdit(contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::publicPostIndex);
     labelBefore(public_post_index, "IndexLabel", "Индекс:");
     public_post_address = lineEdit(
         contacts, "public_post_address", QRect(251, 21, 510, 21), Limits::publicPostAddress);
     labelBefore(public_post_address, "AddressLabel", "Адрес:");
     public_phone = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::publicPhone);
     labelBefore(public_phone, "PhoneLabel", "Телефон:");
-    public_email
-        = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::publicEmail);
+    public_email = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::publicEmail);
     labelBefore(public_email, "EmailLabel", "Эл. почта:");
 
     Subject = MakeGroup(page, "Subject", QRect(485, 194, 289, 152), QStringLiteral("Раздел"));

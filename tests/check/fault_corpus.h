@@ -176,9 +176,8 @@ inline std::vector<CorpusFile> FaultyFiles()
             { QStringLiteral("missing-author-surname") } },
         { "author-no-name", make.withDoc([](LentarDocument &d) { d.authors[0].name.clear(); }),
             { QStringLiteral("missing-author-name") } },
-        { "author-no-patronymic", make.withDoc([](LentarDocument &d) {
-             d.authors[0].patronymic = QStringLiteral("\t");
-         }),
+        { "author-no-patronymic",
+            make.withDoc([](LentarDocument &d) { d.authors[0].patronymic = QStringLiteral("\t"); }),
             { QStringLiteral("missing-author-patronymic") } },
         { "no-leader", make.withDoc([](LentarDocument &d) {
              d.leaders.clear();
@@ -201,8 +200,7 @@ inline std::vector<CorpusFile> FaultyFiles()
              id.back() = id.back() == u'0' ? u'1' : u'0';
          }),
             { QStringLiteral("wrong-check-digits") } },
-        { "id-repeated",
-            make.withDoc([](LentarDocument &d) { d.leaders[1].id = d.authors[0].id; }),
+        { "id-repeated", make.withDoc([](LentarDocument &d) { d.leaders[1].id = d.authors[0].id; }),
             { QStringLiteral("repeated-identifier") } },
         { "subject-unknown", make.withDoc([](LentarDocument &d) { d.subjectSlots[1] = 23; }),
             { QStringLiteral("unknown-subject") } },

@@ -61,8 +61,8 @@ void CodePageFieldsTest::eachFieldByItsLabel_data()
         "public_post_index", [](LentarDocument &d, const QString &v) { d.publicPostIndex = v; },
         u"Индекс"_s);
     row(
-        "public_post_address",
-        [](LentarDocument &d, const QString &v) { d.publicPostAddress = v; }, u"Адрес"_s);
+        "public_post_address", [](LentarDocument &d, const QString &v) { d.publicPostAddress = v; },
+        u"Адрес"_s);
     row(
         "public_phone", [](LentarDocument &d, const QString &v) { d.publicPhone = v; },
         u"Телефон"_s);
@@ -79,8 +79,8 @@ void CodePageFieldsTest::eachFieldByItsLabel_data()
         [](LentarDocument &d, const QString &v) { d.authors[0].surname = v; },
         u"Фамилия (автор 1)"_s);
     row(
-        "second author's name",
-        [](LentarDocument &d, const QString &v) { d.authors[1].name = v; }, u"Имя (автор 2)"_s);
+        "second author's name", [](LentarDocument &d, const QString &v) { d.authors[1].name = v; },
+        u"Имя (автор 2)"_s);
     row(
         "leader's patronymic",
         [](LentarDocument &d, const QString &v) { d.leaders[0].patronymic = v; },

@@ -91,8 +91,8 @@ LentarDocument AsEdited(const LentarDocument &raw)
     doc.invoiceLeader = raw.invoiceLeader < raw.leaders.size() ? raw.invoiceLeader : -1;
     doc.publicPostIndex
         = TrimControls(Edited(raw.publicPostIndex, Kind::TextLine, Limits::publicPostIndex));
-    doc.publicPostAddress = TrimControls(
-        Edited(raw.publicPostAddress, Kind::TextLine, Limits::publicPostAddress));
+    doc.publicPostAddress
+        = TrimControls(Edited(raw.publicPostAddress, Kind::TextLine, Limits::publicPostAddress));
     doc.publicPhone = TrimControls(Edited(raw.publicPhone, Kind::TextLine, Limits::publicPhone));
     doc.publicEmail = TrimControls(Edited(raw.publicEmail, Kind::TextLine, Limits::publicEmail));
     if (raw.picture.present) {

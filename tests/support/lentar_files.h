@@ -42,11 +42,11 @@ inline LentarDocument FullLentar(const QByteArray &jpeg = TestPicture())
     doc.manual = QStringLiteral("Открыть index.html\r\nи читать");
     doc.subjectSlots = { 2, 19, 24, 0, 0 };
     doc.authors = { { ValidParticipantId("1234567"), QStringLiteral("Иванов"),
-                            QStringLiteral("Иван"), QStringLiteral("Иванович") },
+                        QStringLiteral("Иван"), QStringLiteral("Иванович") },
         { ValidParticipantId("7654321"), QStringLiteral("Петрова"), QStringLiteral("Анна"),
             QStringLiteral("Сергеевна") } };
     doc.leaders = { { ValidParticipantId("1112223"), QStringLiteral("Сидоров"),
-                            QStringLiteral("Пётр"), QStringLiteral("Ильич") },
+                        QStringLiteral("Пётр"), QStringLiteral("Ильич") },
         { ValidParticipantId("3332221"), QStringLiteral("Орлова"), QStringLiteral("Вера"),
             QStringLiteral("Павловна") } };
     doc.invoiceLeader = 1;

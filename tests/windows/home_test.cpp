@@ -196,8 +196,7 @@ void HomeTest::save()
     doc.description = u"Описание"_s;
     doc.subjectSlots = { 4, 0, 0, 0, 0 };
     doc.authors = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
-    doc.leaders
-        = { { ValidParticipantId("7654321"), u"Петрова"_s, u"Мария"_s, u"Сергеевна"_s } };
+    doc.leaders = { { ValidParticipantId("7654321"), u"Петрова"_s, u"Мария"_s, u"Сергеевна"_s } };
     doc.invoiceLeader = 0;
     window_->setDocument(doc);
     const QString target = work_.filePath(u"сохранено/Работа.lnr.xml"_s);

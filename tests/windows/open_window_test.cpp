@@ -145,8 +145,7 @@ void OpenWindowTest::verifyShown(const LentarDocument &doc)
     if (!doc.authors.isEmpty())
         QCOMPARE(Child<QLineEdit>(w, "AuthorsLastname")->text(), doc.authors[0].surname);
     if (doc.invoiceLeader >= 0)
-        QCOMPARE(
-            Child<QComboBox>(w, "LeaderID")->currentText(), doc.leaders[doc.invoiceLeader].id);
+        QCOMPARE(Child<QComboBox>(w, "LeaderID")->currentText(), doc.leaders[doc.invoiceLeader].id);
     QCOMPARE(Child<QPushButton>(w, "DelImg")->isEnabled(), doc.picture.present);
     QCOMPARE(Child<QPushButton>(w, "AddImg")->isEnabled(), !doc.picture.present);
     QCOMPARE(Child<QLineEdit>(w, "WorkImgSign")->text(), doc.picture.caption);
