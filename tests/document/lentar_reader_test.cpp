@@ -6,6 +6,7 @@
 #include "document/lentar_reader.h"
 #include "document/lentar_xml.h"
 #include "lentar_compare.h"
+#include "lentar_variations.h"
 #include "test_files.h"
 
 #include <QRegularExpression>
@@ -70,37 +71,6 @@ QByteArray Saved(const LentarDocument &doc = Sample())
 QByteArray Preview(const LentarDocument &doc = Sample())
 {
     return PreviewFileBytes(SerializeLentar(BuildLentarXml(doc, kStored, LentarVariant::Preview)));
-}
-
-// Line breaks and indentation between the tags, as a person or a pretty-printer puts
-// them; never inside an element that holds text, where they would be part of it.
-QByteArray Indented(const QByteArray &bytes, const QByteArray &lineEnd)
-{
-    static const QRegularExpression between(
-        u"><(?!/(description|specification|manual|postal_code|address|phone|email|comment)>)"_s);
-    return QString::fromUtf8(bytes)
-        .replace(between, QString::fromLatin1(">" + lineEnd + "\t<"))
-        .toUtf8();
-}
-
-// Every start tag with its attributes in reverse order.
-QByteArray AttributesReversed(const QByteArray &bytes)
-{
-    static const QRegularExpression tag(u"<(\\w+)((?: \\w+=\"[^\"]*\")+)>"_s);
-    static const QRegularExpression attribute(u" \\w+=\"[^\"]*\""_s);
-    QString text = QString::fromUtf8(bytes);
-    QString out;
-    qsizetype at = 0;
-    for (const QRegularExpressionMatch &m : tag.globalMatch(text)) {
-        QStringList attributes;
-        for (const QRegularExpressionMatch &a : attribute.globalMatch(m.captured(2)))
-            attributes.prepend(a.captured());
-        out += QStringView(text).sliced(at, m.capturedStart() - at);
-        out += u'<' + m.captured(1) + attributes.join(QString()) + u'>';
-        at = m.capturedEnd();
-    }
-    out += QStringView(text).sliced(at);
-    return out.toUtf8();
 }
 
 QByteArray Replaced(QByteArray bytes, const QByteArray &from, const QByteArray &to)
@@ -196,12 +166,12 @@ void LentarReaderTest::variations_data()
     QTest::newRow("as saved") << saved;
     QTest::newRow("without byte-order mark") << noBom;
     QTest::newRow("LF line ends") << lf;
-    QTest::newRow("indented, CR LF") << Indented(saved, "\r\n");
-    QTest::newRow("indented, LF") << Indented(lf, "\n");
-    QTest::newRow("attributes reversed") << AttributesReversed(saved);
+    QTest::newRow("indented, CR LF") << IndentedLentar(saved, "\r\n");
+    QTest::newRow("indented, LF") << IndentedLentar(lf, "\n");
+    QTest::newRow("attributes reversed") << AttributesReversedLentar(saved);
     QTest::newRow("single quotes") << QByteArray(saved).replace('"', '\'');
     QTest::newRow("preview: comment before img") << Preview();
-    QTest::newRow("all at once") << AttributesReversed(Indented(lf.mid(3), "\n"));
+    QTest::newRow("all at once") << AttributesReversedLentar(IndentedLentar(lf.mid(3), "\n"));
     QTest::newRow("identifiers without dashes") << idsUndashed;
 }
 

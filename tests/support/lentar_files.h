@@ -8,6 +8,7 @@
 #include "document/lentar_reader.h"
 #include "document/lentar_xml.h"
 #include "jpeg_fixtures.h"
+#include "lentar_variations.h"
 #include "test_files.h"
 
 #include <QByteArray>
@@ -70,36 +71,6 @@ inline QByteArray PreviewBytes(const LentarDocument &doc)
 {
     return PreviewFileBytes(
         SerializeLentar(BuildLentarXml(doc, kOpenStored, LentarVariant::Preview)));
-}
-
-// Line breaks and a tab between the tags, never inside an element that holds text.
-inline QByteArray IndentedLentar(const QByteArray &bytes, const QByteArray &lineEnd)
-{
-    static const QRegularExpression between(QStringLiteral(
-        "><(?!/(description|specification|manual|postal_code|address|phone|email|comment)>)"));
-    return QString::fromUtf8(bytes)
-        .replace(between, QString::fromLatin1(">" + lineEnd + "\t<"))
-        .toUtf8();
-}
-
-// Every start tag with its attributes in reverse order.
-inline QByteArray AttributesReversedLentar(const QByteArray &bytes)
-{
-    static const QRegularExpression tag(QStringLiteral("<(\\w+)((?: \\w+=\"[^\"]*\")+)>"));
-    static const QRegularExpression attribute(QStringLiteral(" \\w+=\"[^\"]*\""));
-    const QString text = QString::fromUtf8(bytes);
-    QString out;
-    qsizetype at = 0;
-    for (const QRegularExpressionMatch &m : tag.globalMatch(text)) {
-        QStringList attributes;
-        for (const QRegularExpressionMatch &a : attribute.globalMatch(m.captured(2)))
-            attributes.prepend(a.captured());
-        out += QStringView(text).sliced(at, m.capturedStart() - at);
-        out += u'<' + m.captured(1) + attributes.join(QString()) + u'>';
-        at = m.capturedEnd();
-    }
-    out += QStringView(text).sliced(at);
-    return out.toUtf8();
 }
 
 inline QByteArray ReplacedOnce(QByteArray bytes, const QByteArray &from, const QByteArray &to)
