@@ -17,6 +17,7 @@ struct InspectJob
     jpeg_progress_mgr progress;
     bool tooLarge = false;
     std::vector<JSAMPLE> rows;
+    std::vector<JSAMPROW> pointers;
 
     InspectJob() = default;
     InspectJob(const InspectJob &) = delete;
@@ -32,7 +33,8 @@ void ProgressMonitor(j_common_ptr cinfo)
 }
 
 // Everything that must survive the jump back from libjpeg's error handler lives in
-// job; returns false when libjpeg gave up.
+// job: a local with a destructor would be skipped by the jump and leak. Returns false
+// when libjpeg gave up.
 bool RunInspect(InspectJob &job, const QByteArray &jpeg, int maxSide)
 {
     if (setjmp(job.err.jump) != 0)
@@ -65,11 +67,11 @@ bool RunInspect(InspectJob &job, const QByteArray &jpeg, int maxSide)
         = std::size_t(job.cinfo.output_width) * std::size_t(job.cinfo.output_components);
     const auto group = std::size_t(std::max(job.cinfo.rec_outbuf_height, 1));
     job.rows.assign(rowSize * group, 0);
-    std::vector<JSAMPROW> pointers(group);
+    job.pointers.resize(group);
     for (std::size_t i = 0; i < group; ++i)
-        pointers[i] = job.rows.data() + i * rowSize;
+        job.pointers[i] = job.rows.data() + i * rowSize;
     while (job.cinfo.output_scanline < job.cinfo.output_height) {
-        if (jpeg_read_scanlines(&job.cinfo, pointers.data(), JDIMENSION(group)) == 0)
+        if (jpeg_read_scanlines(&job.cinfo, job.pointers.data(), JDIMENSION(group)) == 0)
             FailJpeg(job.err, "декодер не выдал строку изображения");
     }
     // Reads on to the end marker, so a file cut after its last scan is found as well.
