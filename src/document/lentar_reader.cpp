@@ -606,19 +606,41 @@ QString WhyNotXml(const xmlParserCtxt *ctxt)
 
 // Whether the picture's base64 text, as the file spells it, holds a blank or a tab:
 // only line breaks may stand between its groups, but after parsing every one of them
-// reads as a blank. Looks at the first data: URI of a JPEG up to its closing quote.
+// reads as a blank. Reads the first img start tag's attributes in the file's bytes (a
+// literal "<img" cannot stand in a text or a value, where "<" is escaped) up to the
+// src value's closing quote, which the value cannot hold.
 bool PictureTextHasBlanks(const QByteArray &bytes)
 {
-    const QByteArray prefix = kPictureSourcePrefix.toString().toLatin1();
-    const qsizetype start = QByteArrayView(bytes).indexOf(prefix);
-    if (start < 0)
-        return false;
-    for (qsizetype i = start + prefix.size(); i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '"' || c == '\'')
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    qsizetype i = 0;
+    do {
+        i = bytes.indexOf("<img", i);
+        if (i < 0)
             return false;
-        if (c == ' ' || c == '\t')
-            return true;
+        i += 4;
+    } while (i < bytes.size() && !isSpace(bytes[i]));
+    while (i < bytes.size()) {
+        while (i < bytes.size() && isSpace(bytes[i]))
+            ++i;
+        if (i >= bytes.size() || bytes[i] == '>' || bytes[i] == '/')
+            return false;
+        const qsizetype nameStart = i;
+        while (i < bytes.size() && bytes[i] != '=' && !isSpace(bytes[i]))
+            ++i;
+        const QByteArrayView name = QByteArrayView(bytes).sliced(nameStart, i - nameStart);
+        while (i < bytes.size() && (isSpace(bytes[i]) || bytes[i] == '='))
+            ++i;
+        if (i >= bytes.size() || (bytes[i] != '"' && bytes[i] != '\''))
+            return false;
+        const char quote = bytes[i++];
+        const qsizetype end = bytes.indexOf(quote, i);
+        if (end < 0)
+            return false;
+        if (name == "src") {
+            const QByteArrayView value = QByteArrayView(bytes).sliced(i, end - i);
+            return value.contains(' ') || value.contains('\t');
+        }
+        i = end + 1;
     }
     return false;
 }
