@@ -11,8 +11,13 @@
 // Line breaks and a tab between the tags, never inside an element that holds text.
 inline QByteArray IndentedLentar(const QByteArray &bytes, const QByteArray &lineEnd)
 {
-    static const QRegularExpression between(QStringLiteral(
-        "><(?!/(description|specification|manual|postal_code|address|phone|email|comment)>)"));
+    // The elements whose content is text: no break may go before their end tag.
+    static const QStringList textElements { QStringLiteral("description"),
+        QStringLiteral("specification"), QStringLiteral("manual"), QStringLiteral("postal_code"),
+        QStringLiteral("address"), QStringLiteral("phone"), QStringLiteral("email"),
+        QStringLiteral("comment") };
+    static const QRegularExpression between(
+        QStringLiteral("><(?!/(%1)>)").arg(textElements.join(u'|')));
     return QString::fromUtf8(bytes)
         .replace(between, QString::fromLatin1(">" + lineEnd + "\t<"))
         .toUtf8();
