@@ -209,20 +209,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-// Escape presses the button like Enter does, but only while the button is enabled;
-// otherwise the dialog stays open and the user leaves through the close box, which
-// gives no identifier.
-void TForm1::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (Button1->isEnabled())
-            Button1->click();
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 void TForm1::AddIDChange()
 {
     const QString text = AddID->text();
