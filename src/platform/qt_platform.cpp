@@ -1,14 +1,27 @@
 #include "platform/qt_platform.h"
 
+#include <QClipboard>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QUrl>
+#include <QtMath>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -41,39 +54,109 @@ QString toQtFilter(const QString &filter)
     return filter.left(open) + patterns;
 }
 
-// Word wrap breaks only between words, so a long path, which has no blanks, would run
-// out of the message box and be cut off. A run of visible characters too long for a
-// line gets a zero-width break opportunity after each character, so that it wraps
-// wherever the line ends and the whole of it stays readable.
-QString withBreakOpportunities(const QString &text)
+// The text of a message box. A label wraps only between words, so a long path, which
+// has no blanks, would run out of the box and be cut off; this read-only text wraps
+// between words where it can and anywhere else where it must, and holds, copies and
+// reports to a screen reader exactly the message, with nothing added to it.
+class MessageText : public QTextEdit
 {
-    constexpr qsizetype kLongestUnbroken = 30;
-    QString result;
-    result.reserve(text.size() * 2);
-    qsizetype runStart = 0;
-    const auto flushRun = [&](qsizetype end) {
-        const QStringView run = QStringView(text).mid(runStart, end - runStart);
-        if (run.size() <= kLongestUnbroken) {
-            result.append(run);
+public:
+    MessageText(const QString &text, QWidget *parent)
+        : QTextEdit(parent)
+    {
+        setObjectName(u"MessageText"_s);
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        setFocusPolicy(Qt::ClickFocus); // the buttons keep the keyboard
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        viewport()->setAutoFillBackground(false);
+        QPalette colours = palette();
+        colours.setBrush(QPalette::Text, colours.brush(QPalette::WindowText));
+        setPalette(colours);
+        document()->setDocumentMargin(0);
+        setPlainText(text);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        return qCeil(laidOut(width).height()) + 2 * frameWidth();
+    }
+    // As wide as the longest line, up to the width beyond which a message box is hard
+    // to read; the box takes this as the least width of its text.
+    QSize minimumSizeHint() const override
+    {
+        constexpr int kWidest = 480;
+        const int width = std::min(qCeil(laidOut(-1).width()), kWidest) + 2 * frameWidth();
+        return { width, heightForWidth(width) };
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+protected:
+    // Ctrl+C with nothing selected copies the whole message, as the box does.
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Copy) && !textCursor().hasSelection()) {
+            event->ignore();
             return;
         }
-        for (qsizetype i = 0; i < run.size(); ++i) {
-            result.append(run[i]);
-            // A surrogate pair is one character: no break between its halves.
-            if (!run[i].isHighSurrogate())
-                result.append(QChar(0x200B));
-        }
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].isSpace()) {
-            flushRun(i);
-            result.append(text[i]);
-            runStart = i + 1;
-        }
+        QTextEdit::keyPressEvent(event);
     }
-    flushRun(text.size());
-    return result;
-}
+    // The selection as the message has it: the document turns line breaks into
+    // paragraph marks and no-break spaces into blanks on the way out.
+    QMimeData *createMimeDataFromSelection() const override
+    {
+        auto *data = new QMimeData;
+        data->setText(
+            textCursor().selection().toRawText().replace(QChar::ParagraphSeparator, u'\n'));
+        return data;
+    }
+
+private:
+    QSizeF laidOut(int width) const
+    {
+        const std::unique_ptr<QTextDocument> copy(document()->clone());
+        copy->setDefaultFont(font());
+        copy->setTextWidth(width < 0 ? -1 : width - 2 * frameWidth());
+        return copy->size();
+    }
+};
+
+// A message box that shows its text through MessageText and whose Ctrl+C copies the
+// message alone rather than Qt's framed summary of caption, text and buttons.
+class MessageBox : public QMessageBox
+{
+public:
+    MessageBox(Icon icon, const QString &caption, const QString &text, QWidget *owner)
+        : QMessageBox(icon, caption, text, QMessageBox::NoButton, owner)
+    {
+        // The texts are the program's own words with paths and typed values in them:
+        // never markup.
+        setTextFormat(Qt::PlainText);
+        auto *label = findChild<QLabel *>(u"qt_msgbox_label"_s);
+        auto *shown = new MessageText(text, this);
+        if (label && layout()->replaceWidget(label, shown))
+            label->hide();
+        else
+            delete shown;
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Copy)) {
+            QGuiApplication::clipboard()->setText(text());
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+};
 
 // A file dialog opens where the user last chose a file in this run, and at first in
 // the user's documents folder, or the home folder when there is none. Nothing of it
@@ -101,11 +184,7 @@ void PrepareFileDialog(QFileDialog &dialog)
 MessageAnswer QtPlatform::showMessage(
     const QString &text, const QString &caption, MessageIcon icon, MessageButtons buttons)
 {
-    QMessageBox box(
-        toQtIcon(icon), caption, withBreakOpportunities(text), QMessageBox::NoButton, owner_);
-    // The texts are the program's own words with paths and typed values in them: never
-    // markup.
-    box.setTextFormat(Qt::PlainText);
+    MessageBox box(toQtIcon(icon), caption, text, owner_);
     switch (buttons) {
     case MessageButtons::Ok:
         box.addButton(QStringLiteral("ОК"), QMessageBox::AcceptRole);
