@@ -1,62 +1,34 @@
 #include "check/check_run.h"
 
 #include "check/cross_check.h"
-#include "check/file_check.h"
 #include "document/lentar_reader.h"
 
 #include <QFileInfo>
-#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
-#include <thread>
 
 namespace {
 
-// Reading a file takes many times its size at once: the bytes, the parsed tree, the
-// texts in UTF-8 and UTF-16, the picture as text and as bytes. A file's share of the
-// budget below is its size times this factor (measured on files that are nearly all
-// picture text, the worst case). A received lentar is some tens of kilobytes and
-// never waits; large ones take turns, so they do not pile up on a machine with many
-// processors.
+// Reading a file takes several times its size at once: the bytes, the parsed tree, the
+// texts, the picture as bytes. A file's share of the budget below is its size times
+// this factor (measured on files that are nearly all picture text, the worst case). A
+// file stays in the budget until it has been handed over in order, so files that
+// finish early cannot pile up behind a slow one either. A received lentar is some tens
+// of kilobytes and never waits; large ones take turns, and one larger than the whole
+// budget runs alone.
 constexpr qint64 kMemoryPerFileByte = 20;
 constexpr qint64 kMemoryBudget = 64 * 1024 * 1024;
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 
-// A counter of bytes that workers take before reading a file and give back after. A
-// file larger than the whole budget waits until it can have it all, then runs alone.
-class ByteBudget
+struct Checked
 {
-public:
-    explicit ByteBudget(qint64 capacity)
-        : free_(capacity)
-        , capacity_(capacity)
-    { }
-
-    qint64 take(qint64 bytes)
-    {
-        bytes = std::clamp<qint64>(bytes, 0, capacity_);
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return free_ >= bytes; });
-        free_ -= bytes;
-        return bytes;
-    }
-
-    void give(qint64 bytes)
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            free_ += bytes;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    qint64 free_;
-    const qint64 capacity_;
+    LentarReadResult read;
+    FileCheck check;
 };
 
 } // namespace
@@ -68,52 +40,68 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
     result.problems.resize(files.size());
     std::vector<std::optional<QString>> unreadable(files.size());
     CrossFileIndex index;
-    ByteBudget budget(kMemoryBudget);
 
-    std::atomic<qsizetype> next { 0 };
-    std::mutex doneMutex;
-    std::condition_variable doneChanged;
-    qsizetype done = 0;
+    std::mutex mutex;
+    std::condition_variable finishedOne;
+    std::map<qsizetype, Checked> finished; // checked, not yet handed over
 
-    auto work = [&] {
-        for (qsizetype i = next++; i < total; i = next++) {
-            const QString &path = files[std::size_t(i)].shown;
-            const qint64 size = std::min(QFileInfo(path).size(), kMaxLentarFileBytes);
-            const qint64 taken = budget.take(size * kMemoryPerFileByte);
-            FileCheck check = CheckLentarFile(path);
-            budget.give(taken);
-            if (check.facts)
-                index.add(i, *check.facts);
-            result.problems[std::size_t(i)] = std::move(check.problems);
-            unreadable[std::size_t(i)] = std::move(check.unreadable);
-            {
-                const std::lock_guard lock(doneMutex);
-                ++done;
-            }
-            doneChanged.notify_one();
-        }
+    const auto cost = [&files](qsizetype i) {
+        const qint64 size = std::clamp<qint64>(
+            QFileInfo(files[std::size_t(i)].shown).size(), 0, kMaxLentarFileBytes);
+        return std::min(size * kMemoryPerFileByte, kMemoryBudget);
     };
+    std::vector<qint64> costs(files.size(), -1);
+    qint64 budget = kMemoryBudget;
+    qsizetype started = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    // Last, so that it waits for its workers before anything they use goes.
+    QThreadPool pool;
+    pool.setMaxThreadCount(options.workers > 0 ? options.workers : QThread::idealThreadCount());
 
-    int workers = options.workers > 0 ? options.workers : QThread::idealThreadCount();
-    workers = int(std::clamp<qsizetype>(workers, 1, std::max<qsizetype>(total, 1)));
-    std::vector<std::thread> pool;
-    pool.reserve(std::size_t(workers));
-    for (int w = 0; w < workers; ++w)
-        pool.emplace_back(work);
-    {
-        std::unique_lock lock(doneMutex);
-        while (done < total) {
-            doneChanged.wait_for(lock, std::chrono::milliseconds(100));
-            if (options.progress) {
-                const qsizetype now = done;
-                lock.unlock();
-                options.progress(now, total);
-                lock.lock();
-            }
+    for (qsizetype next = 0; next < total; ++next) {
+        // Start every file the budget has room for; the calling thread only hands over.
+        while (started < total) {
+            if (costs[std::size_t(started)] < 0)
+                costs[std::size_t(started)] = cost(started);
+            if (costs[std::size_t(started)] > budget)
+                break;
+            budget -= costs[std::size_t(started)];
+            pool.start([&, i = started] {
+                Checked checked { ReadLentarForCheck(files[std::size_t(i)].shown), {} };
+                checked.check = CheckReadLentar(checked.read);
+                {
+                    const std::lock_guard lock(mutex);
+                    finished.emplace(i, std::move(checked));
+                }
+                finishedOne.notify_one();
+            });
+            ++started;
+        }
+
+        std::unique_lock lock(mutex);
+        auto it = finished.find(next);
+        while (it == finished.end()) {
+            finishedOne.wait(lock);
+            it = finished.find(next);
+        }
+        Checked checked = std::move(it->second);
+        finished.erase(it);
+        lock.unlock();
+
+        if (checked.check.facts)
+            index.add(next, *checked.check.facts);
+        if (options.fileChecked)
+            options.fileChecked({ next, files[std::size_t(next)], checked.read, checked.check });
+        result.problems[std::size_t(next)] = std::move(checked.check.problems);
+        unreadable[std::size_t(next)] = std::move(checked.check.unreadable);
+        budget += costs[std::size_t(next)];
+
+        const auto now = std::chrono::steady_clock::now();
+        if (options.progress && now - lastProgress >= kProgressEvery) {
+            lastProgress = now;
+            options.progress(next + 1, total);
         }
     }
-    for (std::thread &thread : pool)
-        thread.join();
     if (options.progress)
         options.progress(total, total);
 

@@ -111,7 +111,7 @@ FileCheck CheckReadLentar(const LentarReadResult &read)
     return check;
 }
 
-FileCheck CheckLentarFile(const QString &path)
+LentarReadResult ReadLentarForCheck(const QString &path)
 {
     // The reader's own file reading sets aside room for the largest lentar it takes on
     // every call, which costs more than the parse for a file of some tens of
@@ -125,8 +125,13 @@ FileCheck CheckLentarFile(const QString &path)
             // One byte more than the size, so a file that grew since is seen to have.
             const QByteArray bytes = file.read(info.size() + 1);
             if (file.error() == QFileDevice::NoError)
-                return CheckReadLentar(ReadLentarBytes(bytes));
+                return ReadLentarBytes(bytes);
         }
     }
-    return CheckReadLentar(ReadLentarFile(path));
+    return ReadLentarFile(path);
+}
+
+FileCheck CheckLentarFile(const QString &path)
+{
+    return CheckReadLentar(ReadLentarForCheck(path));
 }

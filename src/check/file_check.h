@@ -2,12 +2,11 @@
 
 #include "check/check_problem.h"
 #include "check/cross_check.h"
+#include "document/lentar_reader.h"
 
 #include <QString>
 
 #include <optional>
-
-struct LentarReadResult;
 
 struct FileCheck
 {
@@ -40,6 +39,9 @@ inline constexpr char PictureTooLarge[] = "picture-too-large";
 // Everything that can be said about one file on its own, from what the reader made
 // of it.
 FileCheck CheckReadLentar(const LentarReadResult &read);
+
+// Reads the file at path as the check reads every file.
+LentarReadResult ReadLentarForCheck(const QString &path);
 
 // Reads the file at path and checks it.
 FileCheck CheckLentarFile(const QString &path);

@@ -142,7 +142,9 @@ private slots:
         QTest::newRow("unknown short option") << QStringList { u"-x"_s, u"good"_s } << 2;
         QTest::newRow("no path") << QStringList {} << 2;
         QTest::newRow("options only") << QStringList { u"--csv"_s } << 2;
+        QTest::newRow("value to a flag") << QStringList { u"--csv=1"_s, u"good"_s } << 2;
         QTest::newRow("help") << QStringList { u"--help"_s, u"nowhere"_s } << 0;
+        QTest::newRow("version") << QStringList { u"--version"_s, u"nowhere"_s } << 0;
         QTest::newRow("paths after --") << QStringList { u"--"_s, u"good"_s } << 0;
         QTest::newRow("option-like path after --") << QStringList { u"--"_s, u"--csv"_s } << 2;
     }

@@ -32,7 +32,15 @@ QList<QStringList> CodesAcross(const Works &works)
             return {};
         files.push_back({ path });
     }
-    const CheckRunResult run = RunCheck(files, { 2, {} });
+    // Each file is handed over once, in the order of the files, whatever order the
+    // two workers finish in.
+    QList<qsizetype> handedOver;
+    const CheckRunResult run = RunCheck(
+        files, { 2, {}, [&](const CheckedFile &file) { handedOver.append(file.index); } });
+    if (handedOver.size() != works.size()
+        || std::adjacent_find(handedOver.begin(), handedOver.end(), std::greater_equal<>())
+            != handedOver.end())
+        return {};
     QList<QStringList> codes;
     for (const CheckProblems &problems : run.problems) {
         QStringList fileCodes;
