@@ -135,8 +135,9 @@ struct DecodeJob
     std::uint64_t scanBlocks;
     std::uint64_t scanBlockBudget;
     int countedScan;
+    bool arithmetic;
+    bool sawEndMarker; // inside a scan's data, by the arithmetic decoder
     bool cmyk;
-    bool invertedCmyk;
     std::vector<JSAMPLE> row; // one source row as libjpeg delivers it
     std::vector<std::size_t> columns; // offset in row of the sample each output column takes
     std::vector<JDIMENSION> keptRows; // the source row each output row takes
@@ -162,12 +163,33 @@ DecodeJob &Job(j_common_ptr cinfo)
 
 const char kTooManyPasses[] = "слишком много проходов в файле";
 
+// The arithmetic decoder takes the end marker for the end of the scan's data and
+// decodes the rows still to come from zeros, without a word: a file cut short and
+// closed with an end marker comes out with made-up rows. An encoder leaves out the
+// zero bytes at the end of a scan, which in a picture with any detail code less than
+// a row of blocks, and the whole of a scan that holds next to nothing (a picture of
+// one colour, or a refinement of a flat one). So data that runs into the end marker
+// after its first row of blocks and two rows or more before its last was cut off.
+// Called before every row is read and while a multi-scan file is read in, row by row,
+// it sees the first row read after the marker was met.
+void RefuseCutArithmeticScan(DecodeJob &job)
+{
+    jpeg_decompress_struct &d = job.cinfo;
+    if (!job.arithmetic || job.sawEndMarker || d.comps_in_scan == 0 || d.unread_marker != JPEG_EOI)
+        return;
+    job.sawEndMarker = true;
+    const JDIMENSION rowsRead = d.input_iMCU_row;
+    if (rowsRead >= 2 && rowsRead + 2 <= d.total_iMCU_rows)
+        WARNMS(&d, JWRN_HIT_MARKER); // fatal, as for Huffman-coded data that ends early
+}
+
 // The outline has already turned away the files that would take too many passes; this
 // holds the limit for a source that could not be read ahead, and should the outline
 // ever count less than libjpeg goes through.
 void ProgressMonitor(j_common_ptr cinfo)
 {
     DecodeJob &job = Job(cinfo);
+    RefuseCutArithmeticScan(job);
     const jpeg_decompress_struct &d = job.cinfo;
     if (d.input_scan_number == job.countedScan || d.comps_in_scan == 0)
         return;
@@ -220,12 +242,14 @@ void ReadRow(DecodeJob &job, JSAMPROW target)
 
 // Moves the decoder so that the next row read is row target. libjpeg-turbo's skip
 // loses track of the upsampler when a skip starts inside a row group, so the few rows
-// up to the group boundary are read instead.
+// up to the group boundary are read instead. A single arithmetic-coded scan is read
+// row by row, so that RefuseCutArithmeticScan sees where its data ends.
 void AdvanceTo(DecodeJob &job, JDIMENSION target)
 {
     jpeg_decompress_struct &cinfo = job.cinfo;
     const auto group = static_cast<JDIMENSION>(std::max(cinfo.max_v_samp_factor, 1));
-    while (cinfo.output_scanline < target && cinfo.output_scanline % group != 0)
+    const bool rowByRow = job.arithmetic && !job.multipleScans;
+    while (cinfo.output_scanline < target && (rowByRow || cinfo.output_scanline % group != 0))
         ReadRow(job, job.row.data());
     if (cinfo.output_scanline < target)
         jpeg_skip_scanlines(&cinfo, target - cinfo.output_scanline);
@@ -252,14 +276,14 @@ void PickRow(DecodeJob &job, int y)
         }
         return;
     }
-    // Adobe's files store CMYK inverted (255 is no ink); others store the ink itself.
-    const unsigned flip = job.invertedCmyk ? 0 : 255;
+    // CMYK is read as Adobe stores it, inverted (255 is no ink), with or without
+    // Adobe's marker: files without it are nearly all written that way, and browsers
+    // and viewers read them so.
     for (int x = 0; x < width; ++x, out += 3) {
         const JSAMPLE *p = row + job.columns[x];
-        const unsigned k = p[3] ^ flip;
-        out[0] = Ink(p[0] ^ flip, k);
-        out[1] = Ink(p[1] ^ flip, k);
-        out[2] = Ink(p[2] ^ flip, k);
+        out[0] = Ink(p[0], p[3]);
+        out[1] = Ink(p[1], p[3]);
+        out[2] = Ink(p[2], p[3]);
     }
 }
 
@@ -414,6 +438,7 @@ void FinishDecode(DecodeJob &job)
         AdvanceTo(job, cinfo.output_height - 1);
         ReadRow(job, job.row.data());
     }
+    RefuseCutArithmeticScan(job);
     jpeg_finish_decompress(&cinfo);
 }
 
@@ -455,7 +480,6 @@ bool RunDecode(DecodeJob &job)
     }
 
     job.cmyk = job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK;
-    job.invertedCmyk = job.cmyk && job.cinfo.saw_Adobe_marker;
     job.cinfo.out_color_space = job.cmyk ? JCS_CMYK : JCS_RGB;
 
     // A file that ends without its end marker has lost nothing when every scan is
@@ -465,10 +489,10 @@ bool RunDecode(DecodeJob &job)
     // out blurred. The arithmetic decoder pads missing data with zeros without a
     // word, so for it the end of the file stays fatal, and so do leftover bytes after
     // a scan, which are the one trace damage to its data leaves.
-    const bool arithmetic = job.cinfo.arith_code;
+    job.arithmetic = job.cinfo.arith_code;
     job.err.endOfFileTolerated
-        = !arithmetic && (job.outline ? job.outline->complete : !job.multipleScans);
-    job.err.extraneousDataFatal = arithmetic;
+        = !job.arithmetic && (job.outline ? job.outline->complete : !job.multipleScans);
+    job.err.extraneousDataFatal = job.arithmetic;
 
     jpeg_start_decompress(&job.cinfo);
     if (job.cinfo.output_components != (job.cmyk ? 4 : 3))

@@ -256,15 +256,17 @@ private slots:
         FixtureOptions ycck = adobe;
         ycck.colour = FixtureColour::Ycck;
 
-        // Adobe files keep the inks inverted: 255 means no ink.
+        // The inks are stored inverted, 255 meaning no ink, with Adobe's marker or
+        // without it.
         QTest::newRow("adobe red") << adobe << QByteArray("\xff\x00\x00\xff", 4) << 255 << 0 << 0;
         QTest::newRow("adobe half black")
             << adobe << QByteArray("\xff\xff\xff\x80", 4) << 128 << 128 << 128;
         QTest::newRow("adobe orange under black")
             << adobe << QByteArray("\xff\x80\x00\x80", 4) << 128 << 64 << 0;
-        QTest::newRow("plain red") << plain << QByteArray("\x00\xff\xff\x00", 4) << 255 << 0 << 0;
-        QTest::newRow("plain half black")
-            << plain << QByteArray("\x00\x00\x00\x80", 4) << 127 << 127 << 127;
+        QTest::newRow("no marker, red")
+            << plain << QByteArray("\xff\x00\x00\xff", 4) << 255 << 0 << 0;
+        QTest::newRow("no marker, orange under black")
+            << plain << QByteArray("\xff\x80\x00\x80", 4) << 128 << 64 << 0;
         QTest::newRow("ycck red") << ycck << QByteArray("\xff\x00\x00\xff", 4) << 255 << 0 << 0;
     }
 

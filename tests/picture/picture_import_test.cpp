@@ -17,6 +17,7 @@ namespace {
 
 const QString kPreviewName = QStringLiteral("preview.lnr.jpg");
 const QString kOpenFailed = QStringLiteral("Не удалось открыть изображение: ");
+const QString kCut = QStringLiteral("данные изображения обрываются раньше времени");
 const QString kWriteFailed
     = QStringLiteral("Ошибка записи файла изображения работы во временную папку: ");
 
@@ -292,14 +293,21 @@ private slots:
         QTest::newRow("one scan a component, the last missing")
             << componentFile.left(componentFile.lastIndexOf("\xff\xda")) << kOpenFailed;
         const QByteArray arithmeticFile = Photo(640, 480, arithmetic);
-        QTest::newRow("arithmetic cut half way")
-            << arithmeticFile.left(arithmeticFile.size() / 2) << kOpenFailed;
-        // The arithmetic decoder reads zeros where data is missing, so a file that ends
-        // early cannot be told from one that lacks only its end marker.
-        QTest::newRow("arithmetic without end marker") << arithmeticFile.chopped(2) << kOpenFailed;
         FixtureOptions arithmeticProgressive = progressive;
         arithmeticProgressive.arithmetic = true;
         const QByteArray arithmeticProgressiveFile = Photo(640, 480, arithmeticProgressive);
+        QTest::newRow("arithmetic cut half way")
+            << arithmeticFile.left(arithmeticFile.size() / 2) << kOpenFailed;
+        for (const double kept : { 0.2, 0.5, 0.9 })
+            QTest::addRow("arithmetic cut at %g and closed with an end marker", kept)
+                << arithmeticFile.left(qsizetype(arithmeticFile.size() * kept)) + "\xff\xd9"
+                << kOpenFailed + kCut;
+        QTest::newRow("arithmetic progressive cut and closed with an end marker")
+            << arithmeticProgressiveFile.left(arithmeticProgressiveFile.size() * 0.9) + "\xff\xd9"
+            << kOpenFailed + kCut;
+        // The arithmetic decoder reads zeros where data is missing, so a file that ends
+        // early cannot be told from one that lacks only its end marker.
+        QTest::newRow("arithmetic without end marker") << arithmeticFile.chopped(2) << kOpenFailed;
         QTest::newRow("arithmetic progressive without end marker")
             << arithmeticProgressiveFile.chopped(2) << kOpenFailed;
         // Damage to arithmetic-coded data: the decoder stops at the stray marker and

@@ -183,6 +183,8 @@ void HostilePicturesTest::import_data()
     bytes("arithmetic-coded, a marker in the middle of its data", damaged, "refused", kOpenFailed);
     bytes("arithmetic-coded, end marker missing", Photo(600, 400, arithmetic).chopped(2), "refused",
         kOpenFailed);
+    bytes("arithmetic-coded, cut and closed with an end marker",
+        Photo(600, 400, arithmetic).chopped(3000) + "\xff\xd9", "refused", kOpenFailed);
     bytes("arithmetic-coded 9000 x 9000 grey, a few kilobytes",
         Uniform(9000, 9000, FixtureColour::Grey, arithmetic), "imported", u"301 x 301"_s);
     bytes("progressive 6000 x 4000", Uniform(6000, 4000, FixtureColour::Rgb, progressive),
