@@ -15,7 +15,7 @@ build=${LENTAR_BUILD_DIR:-build-bench}
 repetitions=${LENTAR_BENCH_REPETITIONS:-7}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLENTAR_WERROR=ON -DLENTAR_BENCH=ON >&2
 qtest_benchmarks=()
-[ "${LENTAR_BENCH_QTEST:-1}" = 1 ] && qtest_benchmarks=(codec_benchmark picture_benchmark)
+[ "${LENTAR_BENCH_QTEST:-1}" = 1 ] && qtest_benchmarks=(codec_benchmark picture_benchmark spell_benchmark)
 cmake --build "$build" -j"$(nproc)" --target lentar_bench "${qtest_benchmarks[@]}" >&2
 
 results="$build/bench/results.json"

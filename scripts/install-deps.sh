@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libjpeg-dev libxslt1-dev libxml2-dev
+  libhunspell-dev hunspell-ru
   xvfb xauth fonts-dejavu-core
 )
 # Building the Debian package (scripts/package.sh): dpkg-shlibdeps works out its
