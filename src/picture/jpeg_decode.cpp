@@ -1,3 +1,4 @@
+#include "picture/exif_orientation.h"
 #include "picture/jpeg_codec.h"
 #include "picture/jpeg_error.h"
 #include "picture/jpeg_outline.h"
@@ -137,6 +138,9 @@ struct DecodeJob
     int countedScan;
     bool arithmetic;
     bool sawEndMarker; // inside a scan's data, by the arithmetic decoder
+    int orientation; // from the first Exif block; 0 until one is read
+    std::vector<unsigned char> segment; // an APP1 segment being read
+    PictureTurn turn;
     bool cmyk;
     std::vector<JSAMPLE> row; // one source row as libjpeg delivers it
     std::vector<std::size_t> columns; // offset in row of the sample each output column takes
@@ -159,6 +163,36 @@ struct DecodeJob
 DecodeJob &Job(j_common_ptr cinfo)
 {
     return *static_cast<DecodeJob *>(cinfo->client_data);
+}
+
+JOCTET NextByte(j_decompress_ptr cinfo)
+{
+    jpeg_source_mgr &src = *cinfo->src;
+    if (src.bytes_in_buffer == 0)
+        src.fill_input_buffer(cinfo); // never suspends; fails or supplies bytes
+    --src.bytes_in_buffer;
+    return *src.next_input_byte++;
+}
+
+// Reads the orientation from the first APP1 segment that is an Exif block; the rest
+// are skipped. Only one segment (64 KB at most) is held at a time, whatever the file.
+boolean ReadApp1(j_decompress_ptr cinfo)
+{
+    DecodeJob &job = Job(reinterpret_cast<j_common_ptr>(cinfo));
+    unsigned length = unsigned(NextByte(cinfo)) << 8;
+    length |= NextByte(cinfo);
+    if (length < 2)
+        ERREXIT(cinfo, JERR_BAD_LENGTH);
+    length -= 2;
+    if (job.orientation != 0) {
+        cinfo->src->skip_input_data(cinfo, long(length));
+        return TRUE;
+    }
+    job.segment.resize(length);
+    for (unsigned char &byte : job.segment)
+        byte = NextByte(cinfo);
+    job.orientation = ExifOrientation(job.segment.data(), job.segment.size());
+    return TRUE;
 }
 
 const char kTooManyPasses[] = "слишком много проходов в файле";
@@ -262,28 +296,34 @@ unsigned char Ink(unsigned a, unsigned b)
     return static_cast<unsigned char>((a * b + 127) / 255);
 }
 
-void PickRow(DecodeJob &job, int y)
+// Puts the pixels picked from the stored row just read into line i of the reduced
+// picture: a row of it, or a column when the picture is turned a quarter.
+void PickRow(DecodeJob &job, int i)
 {
-    const int width = job.image.width;
-    unsigned char *out = job.image.rgb.data() + std::size_t(y) * std::size_t(width) * 3;
+    const std::size_t width = std::size_t(job.image.width);
+    const std::size_t step = job.turn.transposed ? width * 3 : 3;
+    unsigned char *out
+        = job.image.rgb.data() + std::size_t(i) * (job.turn.transposed ? 3 : width * 3);
     const JSAMPLE *row = job.row.data();
     if (!job.cmyk) {
-        for (int x = 0; x < width; ++x, out += 3) {
-            const JSAMPLE *p = row + job.columns[x];
+        for (const std::size_t column : job.columns) {
+            const JSAMPLE *p = row + column;
             out[0] = p[0];
             out[1] = p[1];
             out[2] = p[2];
+            out += step;
         }
         return;
     }
     // CMYK is read as Adobe stores it, inverted (255 is no ink), with or without
     // Adobe's marker: files without it are nearly all written that way, and browsers
     // and viewers read them so.
-    for (int x = 0; x < width; ++x, out += 3) {
-        const JSAMPLE *p = row + job.columns[x];
+    for (const std::size_t column : job.columns) {
+        const JSAMPLE *p = row + column;
         out[0] = Ink(p[0], p[3]);
         out[1] = Ink(p[1], p[3]);
         out[2] = Ink(p[2], p[3]);
+        out += step;
     }
 }
 
@@ -391,40 +431,56 @@ void InstallSparseIdct(DecodeJob &job)
 void InstallSparseIdct(DecodeJob &) { }
 #endif
 
+// The source position (row or column) whose pixel lands at output position i of count
+// along a side of size, counted from the far end when the side is flipped.
+JDIMENSION PickedSource(int i, JDIMENSION size, int count, bool flipped)
+{
+    const JDIMENSION picked = NearestSource(i, size, count);
+    return flipped ? size - 1 - picked : picked;
+}
+
 void ReadScaledRows(DecodeJob &job)
 {
     jpeg_decompress_struct &cinfo = job.cinfo;
     const JDIMENSION sourceWidth = cinfo.output_width;
     const JDIMENSION sourceHeight = cinfo.output_height;
-    const ScaledSize size = ComputeScaledSize(int(sourceWidth), int(sourceHeight));
+    const PictureTurn turn = job.turn;
+    // The reduced picture is upright; a quarter turn makes the stored rows its columns.
+    const ScaledSize size = turn.transposed
+        ? ComputeScaledSize(int(sourceHeight), int(sourceWidth))
+        : ComputeScaledSize(int(sourceWidth), int(sourceHeight));
+    const int lines = turn.transposed ? size.width : size.height; // one stored row each
+    const int across = turn.transposed ? size.height : size.width; // pixels of a line
     const auto components = static_cast<std::size_t>(cinfo.output_components);
 
     job.image.width = size.width;
     job.image.height = size.height;
     job.image.rgb.assign(std::size_t(size.width) * std::size_t(size.height) * 3, 0);
     job.row.assign(std::size_t(sourceWidth) * components, 0);
-    job.keptColumns.resize(std::size_t(size.width));
-    job.keptRows.resize(std::size_t(size.height));
-    job.columns.resize(std::size_t(size.width));
-    for (int x = 0; x < size.width; ++x) {
-        job.keptColumns[x] = NearestSource(x, sourceWidth, size.width);
+    job.keptColumns.resize(std::size_t(across));
+    job.keptRows.resize(std::size_t(lines));
+    job.columns.resize(std::size_t(across));
+    for (int x = 0; x < across; ++x) {
+        job.keptColumns[x] = PickedSource(x, sourceWidth, across, turn.flipColumns);
         job.columns[x] = job.keptColumns[x] * components;
     }
-    for (int y = 0; y < size.height; ++y)
-        job.keptRows[y] = NearestSource(y, sourceHeight, size.height);
+    for (int y = 0; y < lines; ++y)
+        job.keptRows[y] = PickedSource(y, sourceHeight, lines, turn.flipRows);
     InstallSparseIdct(job);
 
+    // The stored rows come top down; flipped, the lines take them bottom up.
     bool haveRow = false;
     JDIMENSION current = 0;
-    for (int y = 0; y < size.height; ++y) {
-        const JDIMENSION wanted = job.keptRows[y];
+    for (int n = 0; n < lines; ++n) {
+        const int line = turn.flipRows ? lines - 1 - n : n;
+        const JDIMENSION wanted = job.keptRows[line];
         if (!haveRow || wanted != current) {
             AdvanceTo(job, wanted);
             ReadRow(job, job.row.data());
             current = wanted;
             haveRow = true;
         }
-        PickRow(job, y);
+        PickRow(job, line);
     }
 }
 
@@ -463,7 +519,9 @@ bool RunDecode(DecodeJob &job)
     job.progress.progress_monitor = ProgressMonitor;
     job.cinfo.progress = &job.progress;
 
+    jpeg_set_marker_processor(&job.cinfo, JPEG_APP0 + 1, ReadApp1);
     jpeg_read_header(&job.cinfo, TRUE);
+    job.turn = TurnForOrientation(job.orientation);
 
     const std::uint64_t pixels
         = std::uint64_t(job.cinfo.image_width) * std::uint64_t(job.cinfo.image_height);

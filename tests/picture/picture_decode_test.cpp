@@ -293,6 +293,57 @@ private slots:
                                .arg(scaled.image.rgb[i + 2])));
     }
 
+    // A 400 x 300 file stored as the camera took it, turned upright by its Exif
+    // orientation, or left as it is when the block cannot say.
+    void exifOrientation_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("orientation");
+        for (int orientation = 1; orientation <= 8; ++orientation)
+            for (const bool bigEndian : { false, true })
+                QTest::addRow("%d, %s", orientation, bigEndian ? "big-endian" : "little-endian")
+                    << ExifBlock(orientation, bigEndian) << orientation;
+        QTest::newRow("value 9") << ExifBlock(9, false) << 1;
+        QByteArray farIfd = ExifBlock(6, true);
+        farIfd[12] = char(0x7F); // the first IFD's offset, far past the block
+        QTest::newRow("IFD past the end") << farIfd << 1;
+        QTest::newRow("cut after the entry count") << ExifBlock(6, false).left(6 + 8 + 2) << 1;
+        QTest::newRow("cut in the tag's entry") << ExifBlock(6, true).left(6 + 8 + 2 + 12 + 6) << 1;
+        QTest::newRow("XMP only") << QByteArray("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta "
+                                                "tiff:Orientation=\"6\"/>")
+                                  << 1;
+    }
+
+    void exifOrientation()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(int, orientation);
+        const int width = 400, height = 300;
+        const QByteArray plain = EncodeFixture(NoiseSamples(width, height, 3, 9), width, height);
+        const DecodedFixture full = DecodeFixture(plain);
+        QVERIFY2(full.ok, qPrintable(full.error));
+
+        const ScaledJpeg scaled = DecodeBytes(WithApp1(plain, block));
+        const bool quarter = orientation >= 5;
+        QCOMPARE(scaled.image.width, quarter ? 225 : 300);
+        QCOMPARE(scaled.image.height, quarter ? 300 : 225);
+        const int lastX = width - 1, lastY = height - 1;
+        for (int y = 0; y < scaled.image.height; ++y)
+            for (int x = 0; x < scaled.image.width; ++x) {
+                const int ux = Nearest(x, quarter ? height : width, scaled.image.width);
+                const int uy = Nearest(y, quarter ? width : height, scaled.image.height);
+                // The stored pixel seen at upright (ux, uy), by orientation.
+                const std::pair<int, int> stored[] = { {}, { ux, uy }, { lastX - ux, uy },
+                    { lastX - ux, lastY - uy }, { ux, lastY - uy }, { uy, ux }, { uy, lastY - ux },
+                    { lastX - uy, lastY - ux }, { lastX - uy, ux } };
+                const auto [sx, sy] = stored[orientation];
+                const auto got = &scaled.image.rgb[(std::size_t(y) * scaled.image.width + x) * 3];
+                const auto want = &full.samples[(std::size_t(sy) * width + sx) * 3];
+                if (!std::equal(got, got + 3, want))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+    }
+
     // Valid files whose scans pass over the picture far more often than any encoder
     // needs. They are refused before decoding when the source can be read ahead, and
     // as soon as the passes go over the limit when it cannot.

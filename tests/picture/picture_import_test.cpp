@@ -158,6 +158,9 @@ private slots:
         for (std::size_t i = 0; i < rgb.size(); i += 3)
             inks.insert(inks.end(), { rgb[i], rgb[i + 1], rgb[i + 2], 255 });
         QTest::newRow("cmyk") << EncodeFixture(inks, 400, 100, cmyk) << 400 << 100 << false;
+        // Turned upright, stored without its Exif block.
+        QTest::newRow("phone photo, orientation 6")
+            << WithApp1(Photo(400, 300), ExifBlock(6, false)) << 300 << 400 << false;
     }
 
     void roundTrip()
@@ -178,6 +181,7 @@ private slots:
         // What is on disk is what was returned, and the base64 text is exactly it.
         const QByteArray onDisk = ReadFileBytes(temp_ + kPreviewName);
         QCOMPARE(onDisk, picture.jpeg);
+        QCOMPARE(FindMarker(onDisk, 0xE1), -1);
         QCOMPARE(QByteArray::fromBase64(picture.base64), onDisk);
         const QList<QByteArray> lines = picture.base64.split('\n');
         for (qsizetype i = 0; i + 1 < lines.size(); ++i)

@@ -234,6 +234,36 @@ qsizetype FindMarker(const QByteArray &jpeg, unsigned char code)
     return -1;
 }
 
+QByteArray ExifBlock(int orientation, bool bigEndian)
+{
+    QByteArray block("Exif\0\0", 6);
+    const auto put = [&](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            block.append(char(value >> 8 * (bigEndian ? bytes - 1 - i : i)));
+    };
+    block.append(bigEndian ? "MM" : "II");
+    put(42, 2);
+    put(8, 4); // the first IFD right after the header
+    put(3, 2);
+    // Compression, orientation and resolution unit, each a SHORT held in its entry.
+    for (const unsigned tag : { 0x0103u, 0x0112u, 0x0128u }) {
+        put(tag, 2);
+        put(3, 2);
+        put(1, 4);
+        put(tag == 0x0112 ? unsigned(orientation) : 2u, 2);
+        put(0, 2);
+    }
+    put(0, 4); // no next IFD
+    return block;
+}
+
+QByteArray WithApp1(QByteArray jpeg, const QByteArray &payload)
+{
+    const qsizetype length = payload.size() + 2;
+    return jpeg.insert(
+        2, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + payload);
+}
+
 QByteArray WithFrameSize(QByteArray jpeg, int width, int height)
 {
     for (unsigned char sof : { 0xC0, 0xC1, 0xC2, 0xC9, 0xCA }) {

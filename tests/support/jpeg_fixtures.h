@@ -75,6 +75,11 @@ DecodedFixture DecodeFixture(const QByteArray &jpeg, int scaleDenominator = 1);
 qsizetype FindMarker(const QByteArray &jpeg, unsigned char code);
 // The file with the size in its frame header replaced.
 QByteArray WithFrameSize(QByteArray jpeg, int width, int height);
+// An Exif block ("Exif\0\0" and its TIFF structure, in either byte order) whose first
+// IFD holds the orientation tag between two others.
+QByteArray ExifBlock(int orientation, bool bigEndian);
+// The file with an APP1 segment holding payload put right after its start marker.
+QByteArray WithApp1(QByteArray jpeg, const QByteArray &payload);
 // A progressive scan script of three components that refines every coefficient of
 // every component one bit at a time: valid, and far over a sane number of scans.
 std::vector<jpeg_scan_info> ExcessiveScanScript();

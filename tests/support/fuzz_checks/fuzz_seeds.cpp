@@ -226,6 +226,13 @@ QList<FuzzSeed> PictureSeeds()
         { u"cmyk-no-adobe.jpg"_s, EncodeFixture(NoiseSamples(8, 8, 4, 5), 8, 8, bareCmyk) },
         { u"ycck.jpg"_s, EncodeFixture(NoiseSamples(10, 6, 4, 6), 10, 6, ycck) },
         { u"one-pixel.jpg"_s, EncodeFixture({ 200, 10, 30 }, 1, 1) },
+        { u"exif-orientation-6.jpg"_s,
+            WithApp1(EncodeFixture(photo(14, 10), 14, 10), ExifBlock(6, false)) },
+        { u"exif-orientation-7-big-endian.jpg"_s,
+            WithApp1(EncodeFixture(photo(10, 14), 10, 14, progressive), ExifBlock(7, true)) },
+        // A fuzzer finding: an IFD whose entries the block ends before.
+        { u"exif-cut-after-entry-count.jpg"_s,
+            WithApp1(EncodeFixture(photo(6, 6), 6, 6), ExifBlock(6, false).left(16)) },
         { u"large-header.jpg"_s, WithFrameSize(EncodeFixture(photo(16, 16), 16, 16), 4000, 3000) },
     };
     seeds.append({ u"truncated.jpg"_s, seeds.front().bytes.left(seeds.front().bytes.size() / 2) });
