@@ -4,7 +4,7 @@
 
 #include "platform/qt_platform.h"
 #include "windows/application.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include "first_paint.h"
 
@@ -12,7 +12,7 @@ int main(int argc, char **argv)
 {
     LentarApplication app(argc, argv);
     QtPlatform platform;
-    TLentar window(platform);
+    MainWindow window(platform);
     platform.setOwner(&window);
     app.setPlatform(&platform);
     QuitAfterFirstPaint quit(window);

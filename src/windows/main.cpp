@@ -1,7 +1,7 @@
 #include "platform/qt_platform.h"
 #include "windows/application.h"
 #include "windows/command_line.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 #include "windows/start.h"
 
 #include <QIcon>
@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     app.setDesktopFileName(QStringLiteral(LENTAR_APP_ID));
     app.setWindowIcon(QIcon::fromTheme(QStringLiteral(LENTAR_APP_ID)));
     QtPlatform platform;
-    TLentar window(platform);
+    MainWindow window(platform);
     platform.setOwner(&window);
     app.setPlatform(&platform);
     ShowEditor(window, commandLine.file);

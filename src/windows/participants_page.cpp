@@ -2,10 +2,10 @@
 
 #include "codec/participant_id.h"
 #include "platform/platform.h"
-#include "windows/add.h"
 #include "windows/controls.h"
 #include "windows/help_panel.h"
 #include "windows/help_texts.h"
+#include "windows/identifier_dialog.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -71,9 +71,10 @@ struct ParticipantsPage::HalfNames
     std::array<const char *, 4> labels;
 };
 
-ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget *parent)
+ParticipantsPage::ParticipantsPage(
+    IdentifierDialog &identifierDialog, Platform &platform, QWidget *parent)
     : QWidget(parent)
-    , idDialog_(idDialog)
+    , identifierDialog_(identifierDialog)
     , platform_(platform)
 {
     authors_.capacity = kMaxAuthors;
@@ -98,31 +99,23 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     buildHalf(authors_,
         { 3, 382, "AuthorsGroup", "AuthorsListBox", "AuthorAdd", "AuthorDelete",
             { "AuthorsLastname", "AuthorsName", "AuthorsPatronymic" },
-            { "Author_idLabel", "Last_nameLabel", "NameLabel", "AuthorPatronymicLabel" } },
-        { &ParticipantsPage::AuthorAddClick, &ParticipantsPage::AuthorDeleteClick,
-            &ParticipantsPage::AuthorSelectClick,
-            { &ParticipantsPage::AuthorsLastnameChange, &ParticipantsPage::AuthorsNameChange,
-                &ParticipantsPage::AuthorsPatronymicChange } });
+            { "Author_idLabel", "Last_nameLabel", "NameLabel", "AuthorPatronymicLabel" } });
     buildHalf(leaders_,
         { 391, 383, "TeachersGroup", "TeachersListBox", "TeacherAdd", "TeacherDelete",
             { "TeachersLastname", "TeachersName", "TeachersPatronymic" },
-            { "TeacherLabel", "tsurnameLabel", "tnameLabel", "PatronymicLabel" } },
-        { &ParticipantsPage::TeacherAddClick, &ParticipantsPage::TeacherDeleteClick,
-            &ParticipantsPage::TeacherSelectClick,
-            { &ParticipantsPage::TeachersLastnameChange, &ParticipantsPage::TeachersNameChange,
-                &ParticipantsPage::TeachersPatronymicChange } });
+            { "TeacherLabel", "tsurnameLabel", "tnameLabel", "PatronymicLabel" } });
 
-    LeaderID = MakeControl<QComboBox>(leaders_.group, "LeaderID");
-    LeaderID->setEditable(false);
-    LeaderID->setEnabled(false);
-    LeaderID_Label = MakeLabel(leaders_.group, "LeaderID_Label",
-        QStringLiteral("Счет для оплаты направлять:"), {}, LeaderID);
-    LeaderID_Label->setEnabled(false);
+    invoiceLeaderBox_ = MakeControl<QComboBox>(leaders_.group, "LeaderID");
+    invoiceLeaderBox_->setEditable(false);
+    invoiceLeaderBox_->setEnabled(false);
+    invoiceLeaderLabel_ = MakeLabel(leaders_.group, "LeaderID_Label",
+        QStringLiteral("Счет для оплаты направлять:"), {}, invoiceLeaderBox_);
+    invoiceLeaderLabel_->setEnabled(false);
     // The user may pick another invoice leader at any time.
-    connect(LeaderID, &QComboBox::currentIndexChanged, this, &ParticipantsPage::changed);
+    connect(invoiceLeaderBox_, &QComboBox::currentIndexChanged, this, &ParticipantsPage::changed);
 
-    GroupBox1 = MakeGroup(this, "GroupBox1", QRect(3, 224, 771, 210), QStringLiteral("Помощь"));
-    Memo1 = new HelpPanel(GroupBox1, "Memo1", HelpText(kAuthorsHelp));
+    helpGroup_ = MakeGroup(this, "GroupBox1", QRect(3, 224, 771, 210), QStringLiteral("Помощь"));
+    helpPanel_ = new HelpPanel(helpGroup_, "Memo1", HelpText(kAuthorsHelp));
 
     // Both lists start empty, so both halves have room.
     for (Half *half : { &authors_, &leaders_ })
@@ -131,7 +124,7 @@ ParticipantsPage::ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget
     fitToFont();
 }
 
-void ParticipantsPage::buildHalf(Half &half, const HalfNames &names, const HalfHandlers &handlers)
+void ParticipantsPage::buildHalf(Half &half, const HalfNames &names)
 {
     half.group = MakeGroup(this, names.group, QRect(names.left, 3, names.width, 215), QString());
 
@@ -154,11 +147,12 @@ void ParticipantsPage::buildHalf(Half &half, const HalfNames &names, const HalfH
         half.labels[i] = MakeLabel(half.group, names.labels[i], labelTexts[i], {}, named[i]);
     setEditsEditable(half, false);
 
-    connect(half.add, &QPushButton::clicked, this, handlers.add);
-    connect(half.del, &QPushButton::clicked, this, handlers.del);
-    connect(half.list, &QListWidget::itemSelectionChanged, this, handlers.select);
+    connect(half.add, &QPushButton::clicked, this, [this, &half] { onAdd(half); });
+    connect(half.del, &QPushButton::clicked, this, [this, &half] { onDelete(half); });
+    connect(half.list, &QListWidget::itemSelectionChanged, this, [this, &half] { onSelect(half); });
     for (int i = 0; i < 3; ++i)
-        connect(half.edits[i], &QLineEdit::textChanged, this, handlers.names[i]);
+        connect(half.edits[i], &QLineEdit::textChanged, this,
+            [this, &half, i] { onNameEdited(half, i); });
 }
 
 QList<Participant> ParticipantsPage::authors() const
@@ -173,7 +167,7 @@ QList<Participant> ParticipantsPage::leaders() const
 
 int ParticipantsPage::invoiceLeader() const
 {
-    return LeaderID->currentIndex();
+    return invoiceLeaderBox_->currentIndex();
 }
 
 void ParticipantsPage::setParticipants(
@@ -186,10 +180,10 @@ void ParticipantsPage::setParticipants(
         for (const Participant &p : half.records)
             half.list->addItem(p.id);
         if (half.keepsLeaderId) {
-            QSignalBlocker blockCombo(LeaderID);
-            LeaderID->clear();
+            QSignalBlocker blockCombo(invoiceLeaderBox_);
+            invoiceLeaderBox_->clear();
             for (const Participant &p : half.records)
-                LeaderID->addItem(p.id);
+                invoiceLeaderBox_->addItem(p.id);
         }
     };
     fill(authors_, authors);
@@ -197,14 +191,14 @@ void ParticipantsPage::setParticipants(
 
     const bool anyLeader = !leaders_.records.isEmpty();
     {
-        QSignalBlocker blockCombo(LeaderID);
-        LeaderID->setCurrentIndex(invoiceLeader >= 0 && invoiceLeader < LeaderID->count()
-                ? invoiceLeader
-                : anyLeader ? 0
-                            : -1);
+        QSignalBlocker blockCombo(invoiceLeaderBox_);
+        invoiceLeaderBox_->setCurrentIndex(
+            invoiceLeader >= 0 && invoiceLeader < invoiceLeaderBox_->count() ? invoiceLeader
+                : anyLeader                                                  ? 0
+                                                                             : -1);
     }
-    LeaderID->setEnabled(anyLeader);
-    LeaderID_Label->setEnabled(anyLeader);
+    invoiceLeaderBox_->setEnabled(anyLeader);
+    invoiceLeaderLabel_->setEnabled(anyLeader);
 
     for (Half *half : { &authors_, &leaders_ }) {
         if (half->records.isEmpty()) {
@@ -217,78 +211,18 @@ void ParticipantsPage::setParticipants(
                 QSignalBlocker blockList(half->list);
                 half->list->setCurrentRow(0);
             }
-            selectClick(*half);
+            onSelect(*half);
         }
         showCount(*half);
     }
     emit changed();
 }
 
-void ParticipantsPage::AuthorAddClick()
-{
-    addClick(authors_);
-}
-
-void ParticipantsPage::TeacherAddClick()
-{
-    addClick(leaders_);
-}
-
-void ParticipantsPage::AuthorDeleteClick()
-{
-    deleteClick(authors_);
-}
-
-void ParticipantsPage::TeacherDeleteClick()
-{
-    deleteClick(leaders_);
-}
-
-void ParticipantsPage::AuthorSelectClick()
-{
-    selectClick(authors_);
-}
-
-void ParticipantsPage::TeacherSelectClick()
-{
-    selectClick(leaders_);
-}
-
-void ParticipantsPage::AuthorsLastnameChange()
-{
-    nameChange(authors_, 0);
-}
-
-void ParticipantsPage::AuthorsNameChange()
-{
-    nameChange(authors_, 1);
-}
-
-void ParticipantsPage::AuthorsPatronymicChange()
-{
-    nameChange(authors_, 2);
-}
-
-void ParticipantsPage::TeachersLastnameChange()
-{
-    nameChange(leaders_, 0);
-}
-
-void ParticipantsPage::TeachersNameChange()
-{
-    nameChange(leaders_, 1);
-}
-
-void ParticipantsPage::TeachersPatronymicChange()
-{
-    nameChange(leaders_, 2);
-}
-
-void ParticipantsPage::addClick(Half &half)
+void ParticipantsPage::onAdd(Half &half)
 {
     if (half.records.size() >= half.capacity)
         return; // the button is disabled then; a direct call must not overfill the list
-    const std::optional<QString> typed = idDialog_.askIdentifier();
+    const std::optional<QString> typed = identifierDialog_.askIdentifier();
     if (!typed)
         return;
 
@@ -304,13 +238,13 @@ void ParticipantsPage::addClick(Half &half)
     // the participant who already has it.
     if (const int own = findItem(*half.list, id); own >= 0) {
         half.list->setCurrentRow(own);
-        selectClick(half);
+        onSelect(half);
         return;
     }
     Half &other = *half.other;
     if (const int found = findItem(*other.list, id); found >= 0) {
         other.list->setCurrentRow(found);
-        selectClick(other);
+        onSelect(other);
         platform_.showMessage(
             half.duplicateMessage, QStringLiteral("Ошибка"), MessageIcon::None, MessageButtons::Ok);
         return;
@@ -322,22 +256,22 @@ void ParticipantsPage::addClick(Half &half)
         half.list->addItem(id);
     }
     if (half.keepsLeaderId) {
-        LeaderID->addItem(id);
-        if (LeaderID->count() == 1)
-            LeaderID->setCurrentIndex(0);
-        LeaderID_Label->setEnabled(true);
-        LeaderID->setEnabled(true);
+        invoiceLeaderBox_->addItem(id);
+        if (invoiceLeaderBox_->count() == 1)
+            invoiceLeaderBox_->setCurrentIndex(0);
+        invoiceLeaderLabel_->setEnabled(true);
+        invoiceLeaderBox_->setEnabled(true);
     }
     {
         QSignalBlocker blockList(half.list);
         half.list->setCurrentRow(int(half.records.size()) - 1);
     }
-    selectClick(half);
+    onSelect(half);
     showCount(half);
     emit changed();
 }
 
-void ParticipantsPage::selectClick(Half &half)
+void ParticipantsPage::onSelect(Half &half)
 {
     const int row = selectedRow(*half.list);
     if (row < 0 || row >= half.records.size()) {
@@ -358,7 +292,7 @@ void ParticipantsPage::selectClick(Half &half)
     setEditsEditable(half, true);
 }
 
-void ParticipantsPage::deleteClick(Half &half)
+void ParticipantsPage::onDelete(Half &half)
 {
     const int k = selectedRow(*half.list);
     if (k < 0 || k >= half.records.size())
@@ -375,10 +309,10 @@ void ParticipantsPage::deleteClick(Half &half)
         delete half.list->takeItem(k);
     }
     if (half.keepsLeaderId) {
-        LeaderID->removeItem(k);
-        if (LeaderID->count() == 0) {
-            LeaderID_Label->setEnabled(false);
-            LeaderID->setEnabled(false);
+        invoiceLeaderBox_->removeItem(k);
+        if (invoiceLeaderBox_->count() == 0) {
+            invoiceLeaderLabel_->setEnabled(false);
+            invoiceLeaderBox_->setEnabled(false);
         }
     }
     half.del->setEnabled(false);
@@ -397,8 +331,8 @@ void ParticipantsPage::deleteClick(Half &half)
             half.list->setCurrentRow(j);
         }
         if (half.keepsLeaderId)
-            LeaderID->setCurrentIndex(j);
-        selectClick(half);
+            invoiceLeaderBox_->setCurrentIndex(j);
+        onSelect(half);
     } else {
         {
             QSignalBlocker blockList(half.list);
@@ -413,7 +347,7 @@ void ParticipantsPage::deleteClick(Half &half)
 
 // Stores into the selected participant only; with no selection the text belongs to
 // nobody and is stored nowhere.
-void ParticipantsPage::nameChange(Half &half, int field)
+void ParticipantsPage::onNameEdited(Half &half, int field)
 {
     const int row = selectedRow(*half.list);
     if (row < 0 || row >= half.records.size())
@@ -477,10 +411,10 @@ void ParticipantsPage::fitToFont()
 
     const int leaderRight = 361;
     const int comboWidth = std::max(89,
-        LeaderID->fontMetrics().horizontalAdvance(widestId)
-            + LeaderID->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
-    LeaderID->setGeometry(
-        leaderRight - comboWidth, 186, comboWidth, std::max(21, LeaderID->sizeHint().height()));
-    LeaderID_Label->adjustSize();
-    LeaderID_Label->move(std::min(208, leaderRight - LeaderID_Label->width()), 167);
+        invoiceLeaderBox_->fontMetrics().horizontalAdvance(widestId)
+            + invoiceLeaderBox_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
+    invoiceLeaderBox_->setGeometry(leaderRight - comboWidth, 186, comboWidth,
+        std::max(21, invoiceLeaderBox_->sizeHint().height()));
+    invoiceLeaderLabel_->adjustSize();
+    invoiceLeaderLabel_->move(std::min(208, leaderRight - invoiceLeaderLabel_->width()), 167);
 }

@@ -10,7 +10,7 @@
 
 class HelpPanel;
 class Platform;
-class TForm1;
+class IdentifierDialog;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -25,7 +25,8 @@ class ParticipantsPage : public QWidget
 {
     Q_OBJECT
 public:
-    ParticipantsPage(TForm1 &idDialog, Platform &platform, QWidget *parent = nullptr);
+    ParticipantsPage(
+        IdentifierDialog &identifierDialog, Platform &platform, QWidget *parent = nullptr);
 
     QList<Participant> authors() const;
     QList<Participant> leaders() const;
@@ -59,48 +60,27 @@ private:
         QString duplicateMessage; // the identifier already belongs to the other half
         QString deleteQuestion;
         QString deleteCaption;
-        bool keepsLeaderId = false; // LeaderID mirrors this list
+        bool keepsLeaderId = false; // the invoice choice mirrors this list
         bool greysOnDelete = false; // edits read-only and grey before the reselection
         Half *other = nullptr;
     };
 
     struct HalfNames;
-    // The handlers a half's controls are connected to.
-    struct HalfHandlers
-    {
-        void (ParticipantsPage::*add)();
-        void (ParticipantsPage::*del)();
-        void (ParticipantsPage::*select)();
-        std::array<void (ParticipantsPage::*)(), 3> names; // surname, name, patronymic
-    };
-    void buildHalf(Half &half, const HalfNames &names, const HalfHandlers &handlers);
-    void addClick(Half &half);
-    void selectClick(Half &half);
-    void deleteClick(Half &half);
-    void nameChange(Half &half, int field);
+    void buildHalf(Half &half, const HalfNames &names);
+    void onAdd(Half &half);
+    void onSelect(Half &half);
+    void onDelete(Half &half);
+    void onNameEdited(Half &half, int field);
     void showCount(Half &half);
     void setEditsEditable(Half &half, bool editable);
     void fitToFont();
 
-    void AuthorAddClick();
-    void TeacherAddClick();
-    void AuthorDeleteClick();
-    void TeacherDeleteClick();
-    void AuthorSelectClick();
-    void TeacherSelectClick();
-    void AuthorsLastnameChange();
-    void AuthorsNameChange();
-    void AuthorsPatronymicChange();
-    void TeachersLastnameChange();
-    void TeachersNameChange();
-    void TeachersPatronymicChange();
-
-    TForm1 &idDialog_;
+    IdentifierDialog &identifierDialog_;
     Platform &platform_;
     Half authors_;
     Half leaders_;
-    QLabel *LeaderID_Label = nullptr;
-    QComboBox *LeaderID = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    HelpPanel *Memo1 = nullptr;
+    QLabel *invoiceLeaderLabel_ = nullptr;
+    QComboBox *invoiceLeaderBox_ = nullptr;
+    QGroupBox *helpGroup_ = nullptr;
+    HelpPanel *helpPanel_ = nullptr;
 };

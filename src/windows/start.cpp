@@ -1,8 +1,8 @@
 #include "windows/start.h"
 
-#include "windows/form.h"
+#include "windows/main_window.h"
 
-void ShowEditor(TLentar &window, const QString &file)
+void ShowEditor(MainWindow &window, const QString &file)
 {
     window.show();
     // The messages about the file belong to the window, so it is shown first.

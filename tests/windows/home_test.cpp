@@ -7,7 +7,7 @@
 #include "test_files.h"
 #include "window_driver.h"
 #include "windows/application.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -112,7 +112,7 @@ private:
     QTemporaryDir work_;
     Browser browser_;
     std::unique_ptr<QtPlatform> platform_;
-    std::unique_ptr<TLentar> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 void HomeTest::initTestCase()
@@ -122,7 +122,7 @@ void HomeTest::initTestCase()
     QVERIFY(Everything(home_).isEmpty());
     QDesktopServices::setUrlHandler(u"file"_s, &browser_, "open");
     platform_ = std::make_unique<QtPlatform>();
-    window_ = std::make_unique<TLentar>(*platform_);
+    window_ = std::make_unique<MainWindow>(*platform_);
     platform_->setOwner(window_.get());
     static_cast<LentarApplication *>(qApp)->setPlatform(platform_.get());
     window_->show();

@@ -6,7 +6,7 @@
 
 #include "platform/scripted_platform.h"
 #include "window_driver.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -160,7 +160,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, file);
         ScriptedPlatform platform;
-        TLentar window(platform);
+        MainWindow window(platform);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ShowPage(&window, page);
@@ -184,7 +184,7 @@ private slots:
         QFETCH(QList<int>, ticked);
         QFETCH(QString, file);
         ScriptedPlatform platform;
-        TLentar window(platform);
+        MainWindow window(platform);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const auto shown = WhenModal("Subjects", [ticked](QWidget *dialog) {
@@ -217,7 +217,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, file);
         ScriptedPlatform platform;
-        TLentar window(platform);
+        MainWindow window(platform);
         auto *dialog = Child<QDialog>(&window, name);
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -258,7 +258,7 @@ private slots:
             { "AddID", "Идентификатор (в формате XXX-XXX-XXX):" },
         };
         ScriptedPlatform platform;
-        TLentar window(platform);
+        MainWindow window(platform);
         QStringList problems;
         int checked = 0;
         for (QWidget *top : { static_cast<QWidget *>(&window), Child<QWidget>(&window, "Form1"),
@@ -310,7 +310,7 @@ private slots:
         }
 
         ScriptedPlatform platform;
-        TLentar window(platform);
+        MainWindow window(platform);
         QStringList missing;
         QList<QWidget *> all = window.findChildren<QWidget *>();
         all << &window;
@@ -336,7 +336,7 @@ private slots:
 private:
     // Grabs the window's page into file (when named) and finds nothing cut off,
     // sticking out or overlapping on it or on the command buttons.
-    void checkWindow(TLentar &window, const QString &file)
+    void checkWindow(MainWindow &window, const QString &file)
     {
         auto *tabs = Child<QTabWidget>(&window, "SectionsTabs");
         if (!file.isEmpty())

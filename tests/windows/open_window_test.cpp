@@ -7,7 +7,7 @@
 #include "platform/scripted_platform.h"
 #include "window_driver.h"
 #include "windows/command_line.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 #include "windows/memo_edit.h"
 #include "windows/start.h"
 
@@ -79,7 +79,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<ScriptedPlatform> platform_;
-    std::unique_ptr<TLentar> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 void OpenWindowTest::init()
@@ -87,7 +87,7 @@ void OpenWindowTest::init()
     folder_ = std::make_unique<QTemporaryDir>();
     QVERIFY(folder_->isValid());
     platform_ = std::make_unique<ScriptedPlatform>(folder_->path());
-    window_ = std::make_unique<TLentar>(*platform_);
+    window_ = std::make_unique<MainWindow>(*platform_);
     window_->show();
     QApplication::setActiveWindow(window_.get());
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -126,7 +126,7 @@ void OpenWindowTest::typeTitle(const QString &text)
 
 void OpenWindowTest::verifyShown(const LentarDocument &doc)
 {
-    const TLentar *w = window_.get();
+    const MainWindow *w = window_.get();
     QCOMPARE(Child<QLineEdit>(w, "title")->text(), doc.title);
     QCOMPARE(Child<MemoEdit>(w, "description")->text(), doc.description);
     QCOMPARE(Child<QLineEdit>(w, "tech_request")->text(), doc.techRequest);
@@ -381,7 +381,7 @@ void OpenWindowTest::commandLineOpensTheFile()
     // What main does with its arguments.
     const CommandLine line = ParseCommandLine({ u"lentar"_s, path });
     QCOMPARE(line.action, CommandLine::Action::Start);
-    TLentar started(*platform_);
+    MainWindow started(*platform_);
     ShowEditor(started, line.file);
     QVERIFY(started.isVisible());
     QCOMPARE(Child<QLineEdit>(&started, "title")->text(), FullLentar().title);
@@ -392,7 +392,7 @@ void OpenWindowTest::commandLineOpensTheFile()
 
     // A file that is no lentar: the window shows, empty, and says why.
     const QString bad = write("<html/>", u"страница.lnr.xml"_s);
-    TLentar refused(*platform_);
+    MainWindow refused(*platform_);
     ShowEditor(refused, ParseCommandLine({ u"lentar"_s, bad }).file);
     QVERIFY(refused.isVisible());
     QCOMPARE(refused.document(), LentarDocument {});
@@ -401,7 +401,7 @@ void OpenWindowTest::commandLineOpensTheFile()
     QVERIFY(platform_->messages[0].text.contains(bad));
 
     // Without a file the window starts empty and says nothing.
-    TLentar plain(*platform_);
+    MainWindow plain(*platform_);
     ShowEditor(plain, ParseCommandLine({ u"lentar"_s }).file);
     QVERIFY(plain.isVisible());
     QCOMPARE(platform_->messages.size(), 1);

@@ -3,7 +3,7 @@
 #include "codec/participant_id.h"
 #include "platform/scripted_platform.h"
 #include "window_driver.h"
-#include "windows/add.h"
+#include "windows/identifier_dialog.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -60,7 +60,7 @@ bool isGrey(const QLineEdit *edit)
 struct Page
 {
     ScriptedPlatform platform;
-    TForm1 dialog;
+    IdentifierDialog dialog;
     ParticipantsPage page { dialog, platform };
     bool dialogStuck = false;
 

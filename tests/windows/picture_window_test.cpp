@@ -1,6 +1,6 @@
 #include "jpeg_fixtures.h"
 #include "platform/scripted_platform.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -83,7 +83,7 @@ private slots:
         temp_ = dir_.filePath(QStringLiteral("temp"));
         QVERIFY(QDir().mkpath(temp_));
         platform_ = std::make_unique<WatchingPlatform>(temp_);
-        window_ = std::make_unique<TLentar>(*platform_);
+        window_ = std::make_unique<MainWindow>(*platform_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         QTabBar *tabs = Child<QTabWidget>(window_.get(), "SectionsTabs")->tabBar();
@@ -176,7 +176,7 @@ private:
     QTemporaryDir dir_;
     QString temp_;
     std::unique_ptr<WatchingPlatform> platform_;
-    std::unique_ptr<TLentar> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 QTEST_MAIN(PictureWindowTest)

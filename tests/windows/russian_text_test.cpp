@@ -5,7 +5,7 @@
 #include "visible_texts.h"
 #include "window_driver.h"
 #include "windows/application.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include <QClipboard>
 #include <QFileDialog>
@@ -65,13 +65,13 @@ private slots:
 
 private:
     std::unique_ptr<QtPlatform> platform;
-    std::unique_ptr<TLentar> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 void RussianTextTest::init()
 {
     platform = std::make_unique<QtPlatform>();
-    window = std::make_unique<TLentar>(*platform);
+    window = std::make_unique<MainWindow>(*platform);
     platform->setOwner(window.get());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));

@@ -6,7 +6,7 @@
 #include "output/preview_xslt.h"
 #include "platform/scripted_platform.h"
 #include "test_files.h"
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -88,7 +88,7 @@ private:
     std::unique_ptr<QTemporaryDir> temp;
     std::unique_ptr<QTemporaryDir> target;
     std::unique_ptr<AcceptingPlatform> platform;
-    std::unique_ptr<TLentar> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 void SaveWindowTest::init()
@@ -100,7 +100,7 @@ void SaveWindowTest::init()
         QVERIFY(WriteFile(temp->filePath(name), "earlier preview"));
     platform = std::make_unique<AcceptingPlatform>(temp->path());
     platform->folder = target->path();
-    window = std::make_unique<TLentar>(*platform);
+    window = std::make_unique<MainWindow>(*platform);
     window->setDocument(completeDocument());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));

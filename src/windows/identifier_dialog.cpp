@@ -1,4 +1,4 @@
-#include "windows/add.h"
+#include "windows/identifier_dialog.h"
 
 #include "codec/participant_id.h"
 #include "windows/controls.h"
@@ -64,51 +64,51 @@ public:
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent)
+IdentifierDialog::IdentifierDialog(QWidget *parent)
     : QDialog(parent)
 {
     SetUpFixedDialog(*this, "Form1", QStringLiteral("Добавить"));
 
-    AddID = MakeControl<QLineEdit>(this, "AddID");
-    AddID->setMaxLength(kIdLength);
-    AddID->setValidator(new IdCharacterFilter(AddID));
-    AddID->installEventFilter(this);
-    AddIDLabel = MakeLabel(
-        this, "AddIDLabel", QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"), {}, AddID);
+    identifierEdit_ = MakeControl<QLineEdit>(this, "AddID");
+    identifierEdit_->setMaxLength(kIdLength);
+    identifierEdit_->setValidator(new IdCharacterFilter(identifierEdit_));
+    identifierEdit_->installEventFilter(this);
+    identifierLabel_ = MakeLabel(this, "AddIDLabel",
+        QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"), {}, identifierEdit_);
 
-    Button1 = MakeButton(this, "Button1", {}, QStringLiteral("Добавить"));
-    Button1->setDefault(true);
-    Button1->setEnabled(false);
+    addButton_ = MakeButton(this, "Button1", {}, QStringLiteral("Добавить"));
+    addButton_->setDefault(true);
+    addButton_->setEnabled(false);
 
-    const int width = std::max(249, AddIDLabel->width() + 16);
-    AddIDLabel->move(8, 8);
-    AddID->setGeometry(8, 27, width - 16, 21);
-    Button1->setGeometry(width - 83, 54, 75, 25);
+    const int width = std::max(249, identifierLabel_->width() + 16);
+    identifierLabel_->move(8, 8);
+    identifierEdit_->setGeometry(8, 27, width - 16, 21);
+    addButton_->setGeometry(width - 83, 54, 75, 25);
     setFixedSize(width, 84);
 
-    connect(AddID, &QLineEdit::textChanged, this, &TForm1::AddIDChange);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(identifierEdit_, &QLineEdit::textChanged, this, &IdentifierDialog::onIdentifierEdited);
+    connect(addButton_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-std::optional<QString> TForm1::askIdentifier()
+std::optional<QString> IdentifierDialog::askIdentifier()
 {
-    AddID->clear();
-    AddIDChange(); // clearing an empty field reports no change
-    AddID->setFocus();
+    identifierEdit_->clear();
+    onIdentifierEdited(); // clearing an empty field reports no change
+    identifierEdit_->setFocus();
     if (exec() != QDialog::Accepted)
         return std::nullopt;
-    return AddID->text();
+    return identifierEdit_->text();
 }
 
 // Each showing starts a fresh edit: the field's undo must not bring back what was
 // typed the last time the dialog was open.
-void TForm1::showEvent(QShowEvent *event)
+void IdentifierDialog::showEvent(QShowEvent *event)
 {
-    AddID->setText(AddID->text()); // setting the text drops the undo history
+    identifierEdit_->setText(identifierEdit_->text()); // setting the text drops the undo history
     QDialog::showEvent(event);
 }
 
-bool TForm1::AddIDKeyPress(const QKeyEvent &event)
+bool IdentifierDialog::mayTypeKey(const QKeyEvent &event)
 {
     switch (event.key()) {
     // Keys the dialog or the field act on without typing a character.
@@ -144,16 +144,16 @@ bool TForm1::AddIDKeyPress(const QKeyEvent &event)
 // Pasted or dropped text keeps only what could have been typed, without the blanks
 // that are left at its ends (a label such as "ID: " leaves one); only then does the
 // field's length limit cut it. One undo step takes it back.
-void TForm1::insertFiltered(const QString &text)
+void IdentifierDialog::insertFiltered(const QString &text)
 {
     const QString kept = keepIdCharacters(text).trimmed();
     if (!kept.isEmpty())
-        AddID->insert(kept);
+        identifierEdit_->insert(kept);
 }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
+bool IdentifierDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != AddID)
+    if (watched != identifierEdit_)
         return QDialog::eventFilter(watched, event);
 
     switch (event->type()) {
@@ -163,13 +163,13 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             insertFiltered(QGuiApplication::clipboard()->text());
             return true;
         }
-        if (!AddIDKeyPress(*key))
+        if (!mayTypeKey(*key))
             return true;
         break;
     }
     case QEvent::ContextMenu: {
         // The usual menu, with its Paste going through the same filter.
-        QMenu *menu = AddID->createStandardContextMenu();
+        QMenu *menu = identifierEdit_->createStandardContextMenu();
         menu->setAttribute(Qt::WA_DeleteOnClose);
         const QString pasteText = QLineEdit::tr("&Paste");
         for (QAction *action : menu->actions()) {
@@ -187,7 +187,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (mouse->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
-            AddID->deselect();
+            identifierEdit_->deselect();
             insertFiltered(clipboard->text(QClipboard::Selection));
             return true;
         }
@@ -196,9 +196,10 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         // Text dragged in from elsewhere; a move inside the field is left to it.
         auto *drop = static_cast<QDropEvent *>(event);
-        if (drop->source() == AddID || !drop->mimeData()->hasText())
+        if (drop->source() == identifierEdit_ || !drop->mimeData()->hasText())
             break;
-        AddID->setCursorPosition(AddID->cursorPositionAt(drop->position().toPoint()));
+        identifierEdit_->setCursorPosition(
+            identifierEdit_->cursorPositionAt(drop->position().toPoint()));
         insertFiltered(drop->mimeData()->text());
         drop->acceptProposedAction();
         return true;
@@ -209,11 +210,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm1::AddIDChange()
+void IdentifierDialog::onIdentifierEdited()
 {
-    const QString text = AddID->text();
+    const QString text = identifierEdit_->text();
     if (text.isEmpty()) {
-        Button1->setEnabled(false);
+        addButton_->setEnabled(false);
         return;
     }
     const QString normalized = QString::fromStdString(NormalizeParticipantId(text.toStdString()));
@@ -222,6 +223,6 @@ void TForm1::AddIDChange()
     // no number at all (a lone "-") simply cannot be an identifier.
     bool isNumber = false;
     const double value = std::trunc(QLocale::c().toDouble(normalized, &isNumber));
-    Button1->setEnabled(
+    addButton_->setEnabled(
         isNumber && normalized.size() == 9 && value > 100000000.0 && value < 999999999.0);
 }

@@ -11,11 +11,11 @@ class QPushButton;
 
 // The identifier dialog: one field that takes digits, blanks, "-" and ".", typed or
 // pasted, and a button that is enabled only while the field can hold a complete identifier.
-class TForm1 : public QDialog
+class IdentifierDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit IdentifierDialog(QWidget *parent = nullptr);
 
     // Empties the field and shows the dialog modally; the typed text when the user
     // pressed the button, nothing when the dialog was closed otherwise.
@@ -27,11 +27,11 @@ protected:
 
 private:
     // Whether a key press may reach the field; the rest are swallowed.
-    static bool AddIDKeyPress(const QKeyEvent &event);
-    void AddIDChange();
+    static bool mayTypeKey(const QKeyEvent &event);
+    void onIdentifierEdited();
     void insertFiltered(const QString &text);
 
-    QLabel *AddIDLabel = nullptr;
-    QLineEdit *AddID = nullptr;
-    QPushButton *Button1 = nullptr;
+    QLabel *identifierLabel_ = nullptr;
+    QLineEdit *identifierEdit_ = nullptr;
+    QPushButton *addButton_ = nullptr;
 };

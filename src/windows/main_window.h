@@ -17,18 +17,18 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class TForm1;
-class TSubjects;
+class IdentifierDialog;
+class SubjectDialog;
 
 // The main window: four pages on which the whole lentar is edited, a help panel that
 // follows the focused field, and the two commands, preview and save. Its controls and
 // handlers are its own; tests find the controls by object name and press them.
-class TLentar : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TLentar(Platform &platform, QWidget *parent = nullptr);
-    ~TLentar() override;
+    explicit MainWindow(Platform &platform, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // The lentar as the window shows it.
     LentarDocument document() const;
@@ -67,13 +67,13 @@ private:
     // Runs a handler's body; an error it raises is shown in the standard error display.
     void guarded(const std::function<void()> &body);
 
-    void AddImgClick();
-    void DelImgClick();
-    void Button3Click();
-    void PreviewClick();
-    void OpenButtonClick();
+    void onAddPicture();
+    void onRemovePicture();
+    void onChooseSubjects();
+    void onPreview();
+    void onOpen();
     // True when the lentar was saved.
-    bool SaveButtonClick();
+    bool onSave();
 
     Platform &platform_;
     std::array<int, kSubjectSlots> subjectSlots_ {};
@@ -81,33 +81,33 @@ private:
     QString currentFile_; // the file the lentar was opened from or last saved to
     QHash<QObject *, QString> helpFor_;
 
-    QTabWidget *SectionsTabs = nullptr;
-    QPushButton *OpenButton = nullptr;
-    QPushButton *Preview = nullptr;
-    QPushButton *SaveButton = nullptr;
+    QTabWidget *pages_ = nullptr;
+    QPushButton *openButton_ = nullptr;
+    QPushButton *previewButton_ = nullptr;
+    QPushButton *saveButton_ = nullptr;
 
-    QLineEdit *title = nullptr;
-    MemoEdit *description = nullptr;
-    QLineEdit *tech_request = nullptr;
-    MemoEdit *manual = nullptr;
-    QLineEdit *public_post_index = nullptr;
-    QLineEdit *public_post_address = nullptr;
-    QLineEdit *public_phone = nullptr;
-    QLineEdit *public_email = nullptr;
-    QGroupBox *Subject = nullptr;
-    std::array<QLabel *, kSubjectSlots> subj {};
-    QPushButton *Button3 = nullptr;
-    QGroupBox *Help = nullptr;
-    HelpPanel *HelpMemo = nullptr;
+    QLineEdit *titleEdit_ = nullptr;
+    MemoEdit *descriptionEdit_ = nullptr;
+    QLineEdit *techRequestEdit_ = nullptr;
+    MemoEdit *manualEdit_ = nullptr;
+    QLineEdit *postIndexEdit_ = nullptr;
+    QLineEdit *postAddressEdit_ = nullptr;
+    QLineEdit *phoneEdit_ = nullptr;
+    QLineEdit *emailEdit_ = nullptr;
+    QGroupBox *subjectGroup_ = nullptr;
+    std::array<QLabel *, kSubjectSlots> subjectLabels_ {};
+    QPushButton *chooseSubjectsButton_ = nullptr;
+    QGroupBox *helpGroup_ = nullptr;
+    HelpPanel *helpPanel_ = nullptr;
 
-    QLabel *WorkImg = nullptr;
-    QLineEdit *WorkImgSign = nullptr;
-    QPushButton *AddImg = nullptr;
-    QPushButton *DelImg = nullptr;
+    QLabel *pictureView_ = nullptr;
+    QLineEdit *captionEdit_ = nullptr;
+    QPushButton *addPictureButton_ = nullptr;
+    QPushButton *removePictureButton_ = nullptr;
 
-    MemoEdit *Notes = nullptr;
+    MemoEdit *notesEdit_ = nullptr;
 
-    ParticipantsPage *participants = nullptr;
-    TSubjects *Subjects = nullptr;
-    TForm1 *Form1 = nullptr;
+    ParticipantsPage *participantsPage_ = nullptr;
+    SubjectDialog *subjectDialog_ = nullptr;
+    IdentifierDialog *identifierDialog_ = nullptr;
 };

@@ -1,5 +1,5 @@
 #include "window_driver.h"
-#include "windows/add.h"
+#include "windows/identifier_dialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,12 +27,12 @@ void pressKey(
     QApplication::sendEvent(target, &release);
 }
 
-QLineEdit *field(const TForm1 &dialog)
+QLineEdit *field(const IdentifierDialog &dialog)
 {
     return Child<QLineEdit>(&dialog, "AddID");
 }
 
-QPushButton *button(const TForm1 &dialog)
+QPushButton *button(const IdentifierDialog &dialog)
 {
     return Child<QPushButton>(&dialog, "Button1");
 }
@@ -46,7 +46,7 @@ bool messageBoxShown()
 
 } // namespace
 
-class AddTest : public QObject
+class IdentifierDialogTest : public QObject
 {
     Q_OBJECT
 
@@ -68,7 +68,7 @@ private slots:
     void closeBoxGivesNothing();
 };
 
-void AddTest::keyFilter_data()
+void IdentifierDialogTest::keyFilter_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("text");
@@ -94,7 +94,7 @@ void AddTest::keyFilter_data()
                                   << int(Qt::ControlModifier | Qt::AltModifier) << "1";
 }
 
-void AddTest::keyFilter()
+void IdentifierDialogTest::keyFilter()
 {
     QFETCH(int, key);
     QFETCH(QString, text);
@@ -102,15 +102,15 @@ void AddTest::keyFilter()
     QFETCH(QString, expected);
 
     QApplication::clipboard()->setText(QStringLiteral("234"));
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTest::keyClick(field(dialog), Qt::Key_1);
     pressKey(field(dialog), key, text, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(field(dialog)->text(), expected);
 }
 
-void AddTest::editingKeysStillWork()
+void IdentifierDialogTest::editingKeysStillWork()
 {
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTest::keyClicks(field(dialog), QStringLiteral("1234"));
     QTest::keyClick(field(dialog), Qt::Key_Backspace);
     QCOMPARE(field(dialog)->text(), QStringLiteral("123"));
@@ -121,7 +121,7 @@ void AddTest::editingKeysStillWork()
     QCOMPARE(field(dialog)->text(), QStringLiteral("923"));
 }
 
-void AddTest::standardShortcuts_data()
+void IdentifierDialogTest::standardShortcuts_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("clipboard");
@@ -159,7 +159,7 @@ void AddTest::standardShortcuts_data()
     row("undo a cut", "123-456", "x", "Ctrl+A, Ctrl+X, Ctrl+Z", "123-456", "123-456", false);
 }
 
-void AddTest::standardShortcuts()
+void IdentifierDialogTest::standardShortcuts()
 {
     QFETCH(QString, typed);
     QFETCH(QString, clipboard);
@@ -168,7 +168,7 @@ void AddTest::standardShortcuts()
     QFETCH(QString, clipboardAfter);
     QFETCH(bool, complete);
 
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QApplication::clipboard()->setText(clipboard);
     QTest::keyClicks(field(dialog), typed);
     QCOMPARE(field(dialog)->text(), typed);
@@ -179,7 +179,7 @@ void AddTest::standardShortcuts()
     QCOMPARE(button(dialog)->isEnabled(), complete);
 }
 
-void AddTest::contextMenuPaste_data()
+void IdentifierDialogTest::contextMenuPaste_data()
 {
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("expected");
@@ -200,12 +200,12 @@ void AddTest::contextMenuPaste_data()
                                     << "";
 }
 
-void AddTest::contextMenuPaste()
+void IdentifierDialogTest::contextMenuPaste()
 {
     QFETCH(QString, clipboard);
     QFETCH(QString, expected);
 
-    TForm1 dialog;
+    IdentifierDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QApplication::clipboard()->setText(clipboard);
@@ -234,9 +234,9 @@ void AddTest::contextMenuPaste()
 }
 
 // Text dragged in from elsewhere is treated like pasted text.
-void AddTest::droppedText()
+void IdentifierDialogTest::droppedText()
 {
-    TForm1 dialog;
+    IdentifierDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTest::keyClicks(field(dialog), QStringLiteral("12"));
@@ -253,7 +253,7 @@ void AddTest::droppedText()
     QCOMPARE(field(dialog)->text(), QStringLiteral("123-4567890"));
 }
 
-void AddTest::buttonRule_data()
+void IdentifierDialogTest::buttonRule_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("enabled");
@@ -278,20 +278,20 @@ void AddTest::buttonRule_data()
     QTest::newRow("blanks only") << "   " << false;
 }
 
-void AddTest::buttonRule()
+void IdentifierDialogTest::buttonRule()
 {
     QFETCH(QString, typed);
     QFETCH(bool, enabled);
 
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTest::keyClicks(field(dialog), typed);
     QCOMPARE(field(dialog)->text(), typed);
     QCOMPARE(button(dialog)->isEnabled(), enabled);
 }
 
-void AddTest::notANumberDisablesQuietly()
+void IdentifierDialogTest::notANumberDisablesQuietly()
 {
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
     QVERIFY(button(dialog)->isEnabled());
 
@@ -307,7 +307,7 @@ void AddTest::notANumberDisablesQuietly()
     QVERIFY(!button(dialog)->isEnabled());
 }
 
-void AddTest::keysCloseOnlyWhileEnabled_data()
+void IdentifierDialogTest::keysCloseOnlyWhileEnabled_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("key");
@@ -322,14 +322,14 @@ void AddTest::keysCloseOnlyWhileEnabled_data()
     QTest::newRow("escape, empty") << "" << int(Qt::Key_Escape) << true << false;
 }
 
-void AddTest::keysCloseOnlyWhileEnabled()
+void IdentifierDialogTest::keysCloseOnlyWhileEnabled()
 {
     QFETCH(QString, typed);
     QFETCH(int, key);
     QFETCH(bool, closes);
     QFETCH(bool, adds);
 
-    TForm1 dialog;
+    IdentifierDialog dialog;
     bool stayedOpen = false;
     QTimer::singleShot(0, &dialog, [&] {
         QTest::keyClicks(field(dialog), typed);
@@ -346,9 +346,9 @@ void AddTest::keysCloseOnlyWhileEnabled()
         QCOMPARE(*result, typed);
 }
 
-void AddTest::askIdentifierStartsEmpty()
+void IdentifierDialogTest::askIdentifierStartsEmpty()
 {
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
     QVERIFY(button(dialog)->isEnabled());
 
@@ -370,9 +370,9 @@ void AddTest::askIdentifierStartsEmpty()
     QCOMPARE(result, std::optional<QString>(QStringLiteral("987-654-321")));
 }
 
-void AddTest::closeBoxGivesNothing()
+void IdentifierDialogTest::closeBoxGivesNothing()
 {
-    TForm1 dialog;
+    IdentifierDialog dialog;
     QTimer::singleShot(0, &dialog, [&] {
         QTest::keyClicks(field(dialog), QStringLiteral("123456789"));
         dialog.close();
@@ -382,5 +382,5 @@ void AddTest::closeBoxGivesNothing()
     QCOMPARE(field(dialog)->text(), QStringLiteral("123456789"));
 }
 
-QTEST_MAIN(AddTest)
-#include "add_test.moc"
+QTEST_MAIN(IdentifierDialogTest)
+#include "identifier_dialog_test.moc"

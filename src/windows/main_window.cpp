@@ -1,4 +1,4 @@
-#include "windows/form.h"
+#include "windows/main_window.h"
 
 #include "codec/error.h"
 #include "document/subject_catalogue.h"
@@ -7,13 +7,13 @@
 #include "output/save_command.h"
 #include "picture/picture_import.h"
 #include "platform/platform.h"
-#include "windows/add.h"
 #include "windows/controls.h"
 #include "windows/help_panel.h"
 #include "windows/help_texts.h"
+#include "windows/identifier_dialog.h"
 #include "windows/memo_edit.h"
 #include "windows/participants_page.h"
-#include "windows/subj.h"
+#include "windows/subject_dialog.h"
 
 #include <QAbstractScrollArea>
 #include <QCloseEvent>
@@ -112,7 +112,7 @@ QString DraggedLentar(const QMimeData *mime)
 
 } // namespace
 
-TLentar::TLentar(Platform &platform, QWidget *parent)
+MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint)
@@ -122,39 +122,41 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
     showFileName();
     setFixedSize(787, 502);
 
-    Subjects = new TSubjects(this);
-    Form1 = new TForm1(this);
+    subjectDialog_ = new SubjectDialog(this);
+    identifierDialog_ = new IdentifierDialog(this);
 
-    SectionsTabs = MakeControl<QTabWidget>(this, "SectionsTabs", QRect(0, 0, 785, 465));
+    pages_ = MakeControl<QTabWidget>(this, "SectionsTabs", QRect(0, 0, 785, 465));
     auto *works = MakeControl<QWidget>(nullptr, "WorksTSh");
     auto *picture = MakeControl<QWidget>(nullptr, "PictureTSh");
-    participants = new ParticipantsPage(*Form1, platform_);
-    participants->setObjectName(QStringLiteral("Authors_n_teacheersTSh"));
+    participantsPage_ = new ParticipantsPage(*identifierDialog_, platform_);
+    participantsPage_->setObjectName(QStringLiteral("Authors_n_teacheersTSh"));
     auto *comments = MakeControl<QWidget>(nullptr, "CommentsTSh");
-    SectionsTabs->addTab(works, QStringLiteral("Информация о работе"));
-    SectionsTabs->addTab(picture, QStringLiteral("Картинка"));
-    SectionsTabs->addTab(participants, QStringLiteral("Авторы и руководители"));
-    SectionsTabs->addTab(comments, QStringLiteral("Комментарии"));
+    pages_->addTab(works, QStringLiteral("Информация о работе"));
+    pages_->addTab(picture, QStringLiteral("Картинка"));
+    pages_->addTab(participantsPage_, QStringLiteral("Авторы и руководители"));
+    pages_->addTab(comments, QStringLiteral("Комментарии"));
 
     buildWorkPage(works);
     buildPicturePage(picture);
     buildCommentsPage(comments);
 
-    OpenButton = MakeButton(this, "OpenButton", QRect(453, 471, 99, 25), QStringLiteral("Открыть"));
-    Preview = MakeButton(this, "Preview", QRect(563, 471, 106, 25), QStringLiteral("Предпросмотр"));
-    SaveButton
+    openButton_
+        = MakeButton(this, "OpenButton", QRect(453, 471, 99, 25), QStringLiteral("Открыть"));
+    previewButton_
+        = MakeButton(this, "Preview", QRect(563, 471, 106, 25), QStringLiteral("Предпросмотр"));
+    saveButton_
         = MakeButton(this, "SaveButton", QRect(680, 471, 99, 25), QStringLiteral("Сохранить"));
-    connect(OpenButton, &QPushButton::clicked, this, &TLentar::OpenButtonClick);
+    connect(openButton_, &QPushButton::clicked, this, &MainWindow::onOpen);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
-        &TLentar::OpenButtonClick);
-    connect(Preview, &QPushButton::clicked, this, &TLentar::PreviewClick);
-    connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
-    connect(participants, &ParticipantsPage::changed, this, &TLentar::markModified);
+        &MainWindow::onOpen);
+    connect(previewButton_, &QPushButton::clicked, this, &MainWindow::onPreview);
+    connect(saveButton_, &QPushButton::clicked, this, [this] { onSave(); });
+    connect(participantsPage_, &ParticipantsPage::changed, this, &MainWindow::markModified);
 
     // A lentar file dropped anywhere on the pages opens, also on a text field, which
     // would otherwise take the file's address as text.
     setAcceptDrops(true);
-    for (QWidget *child : SectionsTabs->findChildren<QWidget *>()) {
+    for (QWidget *child : pages_->findChildren<QWidget *>()) {
         if (!child->acceptDrops())
             continue;
         child->installEventFilter(this);
@@ -163,157 +165,161 @@ TLentar::TLentar(Platform &platform, QWidget *parent)
             area->viewport()->installEventFilter(this);
     }
 
-    SectionsTabs->setCurrentIndex(0);
+    pages_->setCurrentIndex(0);
     // Typing starts in the title; the tab bar would hold the focus without showing it.
-    title->setFocus();
+    titleEdit_->setFocus();
     setWindowModified(false);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TLentar::~TLentar() = default;
+MainWindow::~MainWindow() = default;
 
-void TLentar::buildWorkPage(QWidget *page)
+void MainWindow::buildWorkPage(QWidget *page)
 {
     auto *info = MakeGroup(
         page, "Work_infoGroup", QRect(3, 3, 470, 343), QStringLiteral("Общая информация"));
-    title = lineEdit(info, "title", QRect(14, 38, 443, 21), Limits::title);
-    MakeLabel(info, "TitleLabel", QStringLiteral("Название:"), { 14, 19 }, title);
-    description = memoEdit(info, "description", QRect(14, 84, 443, 93), Limits::description);
-    MakeLabel(info, "DescriptionLabel", QStringLiteral("Описание:"), { 14, 65 }, description);
-    tech_request = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::techRequest);
+    titleEdit_ = lineEdit(info, "title", QRect(14, 38, 443, 21), Limits::title);
+    MakeLabel(info, "TitleLabel", QStringLiteral("Название:"), { 14, 19 }, titleEdit_);
+    descriptionEdit_ = memoEdit(info, "description", QRect(14, 84, 443, 93), Limits::description);
+    MakeLabel(info, "DescriptionLabel", QStringLiteral("Описание:"), { 14, 65 }, descriptionEdit_);
+    techRequestEdit_ = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::techRequest);
     MakeLabel(info, "Tech_requestLabel", QStringLiteral("Технические требования:"), { 14, 185 },
-        tech_request);
-    manual = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
-    MakeLabel(info, "ManualLabel", QStringLiteral("Порядок знакомства:"), { 14, 235 }, manual);
+        techRequestEdit_);
+    manualEdit_ = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
+    MakeLabel(info, "ManualLabel", QStringLiteral("Порядок знакомства:"), { 14, 235 }, manualEdit_);
 
     auto *contacts = MakeGroup(
         page, "ContactsGroup", QRect(3, 352, 771, 82), QStringLiteral("Контактная информация"));
-    public_post_index
+    postIndexEdit_
         = lineEdit(contacts, "public_post_index", QRect(73, 21, 121, 21), Limits::publicPostIndex);
-    labelBefore(public_post_index, "IndexLabel", "Индекс:");
-    public_post_address = lineEdit(
+    labelBefore(postIndexEdit_, "IndexLabel", "Индекс:");
+    postAddressEdit_ = lineEdit(
         contacts, "public_post_address", QRect(251, 21, 510, 21), Limits::publicPostAddress);
-    labelBefore(public_post_address, "AddressLabel", "Адрес:");
-    public_phone = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::publicPhone);
-    labelBefore(public_phone, "PhoneLabel", "Телефон:");
-    public_email = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::publicEmail);
-    labelBefore(public_email, "EmailLabel", "Эл. почта:");
+    labelBefore(postAddressEdit_, "AddressLabel", "Адрес:");
+    phoneEdit_ = lineEdit(contacts, "public_phone", QRect(73, 48, 244, 21), Limits::publicPhone);
+    labelBefore(phoneEdit_, "PhoneLabel", "Телефон:");
+    emailEdit_ = lineEdit(contacts, "public_email", QRect(390, 48, 371, 21), Limits::publicEmail);
+    labelBefore(emailEdit_, "EmailLabel", "Эл. почта:");
 
-    Subject = MakeGroup(page, "Subject", QRect(485, 194, 289, 152), QStringLiteral("Раздел"));
-    MakeLabel(Subject, "Label5", QStringLiteral("Работа отнесена к разделу(ам):"), { 16, 16 });
+    subjectGroup_ = MakeGroup(page, "Subject", QRect(485, 194, 289, 152), QStringLiteral("Раздел"));
+    MakeLabel(
+        subjectGroup_, "Label5", QStringLiteral("Работа отнесена к разделу(ам):"), { 16, 16 });
     for (int k = 0; k < kSubjectSlots; ++k) {
         const QByteArray name = "subj" + QByteArray::number(k + 1);
-        subj[k] = MakeControl<QLabel>(Subject, name.constData());
-        subj[k]->setWordWrap(true);
+        subjectLabels_[k] = MakeControl<QLabel>(subjectGroup_, name.constData());
+        subjectLabels_[k]->setWordWrap(true);
     }
-    Button3 = MakeButton(Subject, "Button3", QRect(216, 120, 64, 24), QStringLiteral("Выбрать"));
-    connect(Button3, &QPushButton::clicked, this, &TLentar::Button3Click);
+    chooseSubjectsButton_
+        = MakeButton(subjectGroup_, "Button3", QRect(216, 120, 64, 24), QStringLiteral("Выбрать"));
+    connect(chooseSubjectsButton_, &QPushButton::clicked, this, &MainWindow::onChooseSubjects);
 
-    Help = MakeGroup(page, "Help", QRect(485, 3, 289, 185), QStringLiteral("Помощь"));
-    HelpMemo = new HelpPanel(Help, "HelpMemo", HelpText(kTitleHelp));
+    helpGroup_ = MakeGroup(page, "Help", QRect(485, 3, 289, 185), QStringLiteral("Помощь"));
+    helpPanel_ = new HelpPanel(helpGroup_, "HelpMemo", HelpText(kTitleHelp));
     fitSubjectGroup();
     showSubjects(subjectSlots_);
 
     const QString contactsHelp = HelpText(kContactsHelp);
     helpFor_ = {
-        { title, HelpText(kTitleHelp) },
-        { description, HelpText(kDescriptionHelp) },
-        { tech_request, HelpText(kTechRequestHelp) },
-        { manual, HelpText(kManualHelp) },
-        { public_post_index, contactsHelp },
-        { public_post_address, contactsHelp },
-        { public_phone, contactsHelp },
-        { public_email, contactsHelp },
+        { titleEdit_, HelpText(kTitleHelp) },
+        { descriptionEdit_, HelpText(kDescriptionHelp) },
+        { techRequestEdit_, HelpText(kTechRequestHelp) },
+        { manualEdit_, HelpText(kManualHelp) },
+        { postIndexEdit_, contactsHelp },
+        { postAddressEdit_, contactsHelp },
+        { phoneEdit_, contactsHelp },
+        { emailEdit_, contactsHelp },
     };
     for (QObject *field : helpFor_.keys())
         field->installEventFilter(this);
-    description->viewport()->installEventFilter(this);
-    manual->viewport()->installEventFilter(this);
+    descriptionEdit_->viewport()->installEventFilter(this);
+    manualEdit_->viewport()->installEventFilter(this);
 
     for (QLineEdit *edit :
-        { title, tech_request, public_post_index, public_post_address, public_phone, public_email })
-        connect(edit, &QLineEdit::textChanged, this, &TLentar::markModified);
-    for (MemoEdit *edit : { description, manual })
-        connect(edit, &QPlainTextEdit::textChanged, this, &TLentar::markModified);
+        { titleEdit_, techRequestEdit_, postIndexEdit_, postAddressEdit_, phoneEdit_, emailEdit_ })
+        connect(edit, &QLineEdit::textChanged, this, &MainWindow::markModified);
+    for (MemoEdit *edit : { descriptionEdit_, manualEdit_ })
+        connect(edit, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
 }
 
-void TLentar::buildPicturePage(QWidget *page)
+void MainWindow::buildPicturePage(QWidget *page)
 {
     auto *box = MakeGroup(
         page, "GroupBox3", QRect(3, 3, 350, 431), QStringLiteral("Изображение к работе"));
     auto *bevel = MakeControl<QFrame>(box, "Bevel1", QRect(15, 23, 316, 316));
     bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    WorkImg = MakeControl<QLabel>(box, "WorkImg", QRect(23, 30, 300, 300));
-    WorkImg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pictureView_ = MakeControl<QLabel>(box, "WorkImg", QRect(23, 30, 300, 300));
+    pictureView_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     drawPlaceholder(true);
 
-    WorkImgSign = lineEdit(box, "WorkImgSign", QRect(15, 360, 316, 21), 32767);
+    captionEdit_ = lineEdit(box, "WorkImgSign", QRect(15, 360, 316, 21), 32767);
     MakeLabel(
-        box, "WorkImgSignLabel", QStringLiteral("Подпись к картинке"), { 15, 343 }, WorkImgSign);
-    WorkImgSign->setEnabled(false);
-    setFieldColour(WorkImgSign, false);
-    connect(WorkImgSign, &QLineEdit::textChanged, this, &TLentar::markModified);
+        box, "WorkImgSignLabel", QStringLiteral("Подпись к картинке"), { 15, 343 }, captionEdit_);
+    captionEdit_->setEnabled(false);
+    setFieldColour(captionEdit_, false);
+    connect(captionEdit_, &QLineEdit::textChanged, this, &MainWindow::markModified);
 
-    AddImg = MakeButton(box, "AddImg", QRect(175, 387, 75, 25), QStringLiteral("Добавить"));
-    DelImg = MakeButton(box, "DelImg", QRect(256, 387, 75, 25), QStringLiteral("Удалить"));
-    DelImg->setEnabled(false);
-    connect(AddImg, &QPushButton::clicked, this, &TLentar::AddImgClick);
-    connect(DelImg, &QPushButton::clicked, this, &TLentar::DelImgClick);
+    addPictureButton_
+        = MakeButton(box, "AddImg", QRect(175, 387, 75, 25), QStringLiteral("Добавить"));
+    removePictureButton_
+        = MakeButton(box, "DelImg", QRect(256, 387, 75, 25), QStringLiteral("Удалить"));
+    removePictureButton_->setEnabled(false);
+    connect(addPictureButton_, &QPushButton::clicked, this, &MainWindow::onAddPicture);
+    connect(removePictureButton_, &QPushButton::clicked, this, &MainWindow::onRemovePicture);
 
     auto *help = MakeGroup(page, "GroupBox4", QRect(359, 3, 415, 431), QStringLiteral("Помощь"));
     new HelpPanel(help, "Memo5", HelpText(kPictureHelp));
 }
 
-void TLentar::buildCommentsPage(QWidget *page)
+void MainWindow::buildCommentsPage(QWidget *page)
 {
-    Notes = memoEdit(page, "Notes", QRect(3, 22, 470, 403), Limits::notes);
-    MakeLabel(page, "Label1", QStringLiteral("Комментарии:"), { 3, 3 }, Notes);
-    connect(Notes, &QPlainTextEdit::textChanged, this, &TLentar::markModified);
+    notesEdit_ = memoEdit(page, "Notes", QRect(3, 22, 470, 403), Limits::notes);
+    MakeLabel(page, "Label1", QStringLiteral("Комментарии:"), { 3, 3 }, notesEdit_);
+    connect(notesEdit_, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
     auto *help = MakeGroup(page, "GroupBox2", QRect(479, 16, 295, 410), QStringLiteral("Помощь"));
     new HelpPanel(help, "Memo2", HelpText(kCommentsHelp));
 }
 
-bool TLentar::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (takeLentarDrop(event))
         return true;
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) {
         QObject *field = watched;
-        if (watched == description->viewport())
-            field = description;
-        else if (watched == manual->viewport())
-            field = manual;
+        if (watched == descriptionEdit_->viewport())
+            field = descriptionEdit_;
+        else if (watched == manualEdit_->viewport())
+            field = manualEdit_;
         const auto help = helpFor_.constFind(field);
         if (help != helpFor_.constEnd())
-            HelpMemo->showText(*help);
+            helpPanel_->showText(*help);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-LentarDocument TLentar::document() const
+LentarDocument MainWindow::document() const
 {
     LentarDocument doc;
-    doc.title = title->text();
-    doc.description = description->text();
-    doc.techRequest = tech_request->text();
-    doc.manual = manual->text();
+    doc.title = titleEdit_->text();
+    doc.description = descriptionEdit_->text();
+    doc.techRequest = techRequestEdit_->text();
+    doc.manual = manualEdit_->text();
     doc.subjectSlots = subjectSlots_;
-    doc.authors = participants->authors();
-    doc.leaders = participants->leaders();
-    doc.invoiceLeader = participants->invoiceLeader();
-    doc.publicPostIndex = public_post_index->text();
-    doc.publicPostAddress = public_post_address->text();
-    doc.publicPhone = public_phone->text();
-    doc.publicEmail = public_email->text();
+    doc.authors = participantsPage_->authors();
+    doc.leaders = participantsPage_->leaders();
+    doc.invoiceLeader = participantsPage_->invoiceLeader();
+    doc.publicPostIndex = postIndexEdit_->text();
+    doc.publicPostAddress = postAddressEdit_->text();
+    doc.publicPhone = phoneEdit_->text();
+    doc.publicEmail = emailEdit_->text();
     doc.picture = picture_;
-    doc.picture.caption = picture_.present ? WorkImgSign->text() : QString();
-    doc.notes = Notes->text();
+    doc.picture.caption = picture_.present ? captionEdit_->text() : QString();
+    doc.notes = notesEdit_->text();
     return doc;
 }
 
-void TLentar::setDocument(const LentarDocument &doc)
+void MainWindow::setDocument(const LentarDocument &doc)
 {
     const QImage pixels = doc.picture.present
         ? QImage::fromData(QByteArray::fromBase64(doc.picture.base64), "JPEG")
@@ -321,43 +327,43 @@ void TLentar::setDocument(const LentarDocument &doc)
     showDocument(doc, pixels.isNull() ? nullptr : &pixels);
 }
 
-void TLentar::showDocument(const LentarDocument &doc, const QImage *pixels)
+void MainWindow::showDocument(const LentarDocument &doc, const QImage *pixels)
 {
-    title->setText(doc.title);
-    description->setText(doc.description);
-    tech_request->setText(doc.techRequest);
-    manual->setText(doc.manual);
-    public_post_index->setText(doc.publicPostIndex);
-    public_post_address->setText(doc.publicPostAddress);
-    public_phone->setText(doc.publicPhone);
-    public_email->setText(doc.publicEmail);
-    Notes->setText(doc.notes);
-    Subjects->setChosen(doc.subjectSlots);
+    titleEdit_->setText(doc.title);
+    descriptionEdit_->setText(doc.description);
+    techRequestEdit_->setText(doc.techRequest);
+    manualEdit_->setText(doc.manual);
+    postIndexEdit_->setText(doc.publicPostIndex);
+    postAddressEdit_->setText(doc.publicPostAddress);
+    phoneEdit_->setText(doc.publicPhone);
+    emailEdit_->setText(doc.publicEmail);
+    notesEdit_->setText(doc.notes);
+    subjectDialog_->setChosen(doc.subjectSlots);
     showSubjects(doc.subjectSlots);
-    participants->setParticipants(doc.authors, doc.leaders, doc.invoiceLeader);
+    participantsPage_->setParticipants(doc.authors, doc.leaders, doc.invoiceLeader);
     if (doc.picture.present)
         showPicture(doc.picture, pixels);
     else if (picture_.present)
-        DelImgClick();
+        onRemovePicture();
 }
 
-void TLentar::Button3Click()
+void MainWindow::onChooseSubjects()
 {
-    if (Subjects->exec() != QDialog::Accepted)
+    if (subjectDialog_->exec() != QDialog::Accepted)
         return;
-    showSubjects(Subjects->chosenSlots());
+    showSubjects(subjectDialog_->chosenSlots());
     markModified();
 }
 
-void TLentar::showSubjects(const std::array<int, kSubjectSlots> &chosen)
+void MainWindow::showSubjects(const std::array<int, kSubjectSlots> &chosen)
 {
     subjectSlots_ = chosen;
-    subj[0]->setText(QString::fromUtf8(kNoSubject));
+    subjectLabels_[0]->setText(QString::fromUtf8(kNoSubject));
     for (int k = 1; k < kSubjectSlots; ++k)
-        subj[k]->clear();
+        subjectLabels_[k]->clear();
     for (int k = 0; k < kSubjectSlots; ++k) {
         if (chosen[k] != 0)
-            subj[k]->setText(SubjectCatalogue::caption(chosen[k]));
+            subjectLabels_[k]->setText(SubjectCatalogue::caption(chosen[k]));
     }
     placeSubjectLabels();
 }
@@ -366,19 +372,19 @@ void TLentar::showSubjects(const std::array<int, kSubjectSlots> &chosen)
 // enough for the longest names that can be chosen together (three main subjects,
 // then the two additional ones), taking the room from the help group above it; the
 // last name runs beside the button, which sits below the others.
-void TLentar::fitSubjectGroup()
+void MainWindow::fitSubjectGroup()
 {
-    const int width = Subject->width() - kSubjectLeft - 6;
-    const int besideButton = Button3->x() - kSubjectLeft - 6;
+    const int width = subjectGroup_->width() - kSubjectLeft - 6;
+    const int besideButton = chooseSubjectsButton_->x() - kSubjectLeft - 6;
     std::vector<int> mainHeights;
     std::vector<int> additionalHeights;
     int lastHeight = 0;
-    for (const ::Subject &subject : SubjectCatalogue::all()) {
-        const int height = subjectHeight(*subj[0], subject.caption, width);
+    for (const Subject &subject : SubjectCatalogue::all()) {
+        const int height = subjectHeight(*subjectLabels_[0], subject.caption, width);
         if (subject.group == SubjectGroup::Additional) {
             additionalHeights.push_back(height);
-            lastHeight
-                = std::max(lastHeight, subjectHeight(*subj[0], subject.caption, besideButton));
+            lastHeight = std::max(
+                lastHeight, subjectHeight(*subjectLabels_[0], subject.caption, besideButton));
         } else {
             mainHeights.push_back(height);
         }
@@ -399,36 +405,37 @@ void TLentar::fitSubjectGroup()
     const int aboveLast = kSubjectTop + std::max(firstFour, 4 * kSubjectPitch);
 
     const int buttonTop = std::max(120, aboveLast);
-    const int height
-        = std::max({ 152, buttonTop + Button3->height() + 8, aboveLast + lastHeight + 6 });
-    const int bottom = Subject->geometry().bottom();
-    Subject->setGeometry(Subject->x(), bottom + 1 - height, Subject->width(), height);
-    Button3->move(Button3->x(), buttonTop);
-    Help->resize(Help->width(), Subject->y() - 6 - Help->y());
+    const int height = std::max(
+        { 152, buttonTop + chooseSubjectsButton_->height() + 8, aboveLast + lastHeight + 6 });
+    const int bottom = subjectGroup_->geometry().bottom();
+    subjectGroup_->setGeometry(
+        subjectGroup_->x(), bottom + 1 - height, subjectGroup_->width(), height);
+    chooseSubjectsButton_->move(chooseSubjectsButton_->x(), buttonTop);
+    helpGroup_->resize(helpGroup_->width(), subjectGroup_->y() - 6 - helpGroup_->y());
     placeSubjectLabels();
 }
 
-void TLentar::placeSubjectLabels()
+void MainWindow::placeSubjectLabels()
 {
-    const int width = Subject->width() - kSubjectLeft - 6;
+    const int width = subjectGroup_->width() - kSubjectLeft - 6;
     int top = kSubjectTop;
     for (int k = 0; k < kSubjectSlots; ++k) {
         const bool last = k == kSubjectSlots - 1;
-        const int w = last ? Button3->x() - kSubjectLeft - 6 : width;
-        const int h = subjectHeight(*subj[k], subj[k]->text(), w);
-        subj[k]->setGeometry(kSubjectLeft, top, w, h);
+        const int w = last ? chooseSubjectsButton_->x() - kSubjectLeft - 6 : width;
+        const int h = subjectHeight(*subjectLabels_[k], subjectLabels_[k]->text(), w);
+        subjectLabels_[k]->setGeometry(kSubjectLeft, top, w, h);
         top += h;
     }
 }
 
-void TLentar::changeEvent(QEvent *event)
+void MainWindow::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange && Subject)
+    if (event->type() == QEvent::FontChange && subjectGroup_)
         fitSubjectGroup();
 }
 
-void TLentar::drawPlaceholder(bool withText)
+void MainWindow::drawPlaceholder(bool withText)
 {
     QPixmap surface(300, 300);
     surface.fill(Qt::white);
@@ -438,29 +445,29 @@ void TLentar::drawPlaceholder(bool withText)
         painter.drawText(
             QRect(130, 148, 170, 152), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("300 x 300"));
     }
-    WorkImg->resize(300, 300);
-    WorkImg->setPixmap(surface);
+    pictureView_->resize(300, 300);
+    pictureView_->setPixmap(surface);
 }
 
-void TLentar::showPicture(const WorkImage &image, const QImage *pixels)
+void MainWindow::showPicture(const WorkImage &image, const QImage *pixels)
 {
     picture_ = image;
-    WorkImg->resize(image.width, image.height);
+    pictureView_->resize(image.width, image.height);
     if (pixels) {
-        WorkImg->setPixmap(QPixmap::fromImage(*pixels));
+        pictureView_->setPixmap(QPixmap::fromImage(*pixels));
     } else {
         QPixmap blank(image.width, image.height);
         blank.fill(Qt::white);
-        WorkImg->setPixmap(blank);
+        pictureView_->setPixmap(blank);
     }
-    WorkImgSign->setEnabled(true);
-    setFieldColour(WorkImgSign, true);
-    WorkImgSign->setText(image.caption);
-    DelImg->setEnabled(true);
-    AddImg->setEnabled(false);
+    captionEdit_->setEnabled(true);
+    setFieldColour(captionEdit_, true);
+    captionEdit_->setText(image.caption);
+    removePictureButton_->setEnabled(true);
+    addPictureButton_->setEnabled(false);
 }
 
-void TLentar::AddImgClick()
+void MainWindow::onAddPicture()
 {
     // Decoding a big photograph takes a moment; the cursor shows it, and is restored
     // before an error is shown.
@@ -491,24 +498,24 @@ void TLentar::AddImgClick()
     });
 }
 
-void TLentar::DelImgClick()
+void MainWindow::onRemovePicture()
 {
     drawPlaceholder(false);
-    WorkImgSign->setEnabled(false);
-    WorkImgSign->clear();
-    setFieldColour(WorkImgSign, false);
-    DelImg->setEnabled(false);
-    AddImg->setEnabled(true);
+    captionEdit_->setEnabled(false);
+    captionEdit_->clear();
+    setFieldColour(captionEdit_, false);
+    removePictureButton_->setEnabled(false);
+    addPictureButton_->setEnabled(true);
     picture_ = WorkImage {};
     markModified();
 }
 
-void TLentar::PreviewClick()
+void MainWindow::onPreview()
 {
     PreviewLentar(document(), platform_);
 }
 
-bool TLentar::SaveButtonClick()
+bool MainWindow::onSave()
 {
     std::optional<QString> saved;
     guarded([&] { saved = SaveLentarFile(document(), platform_, currentFile_); });
@@ -520,7 +527,7 @@ bool TLentar::SaveButtonClick()
     return true;
 }
 
-void TLentar::OpenButtonClick()
+void MainWindow::onOpen()
 {
     if (!mayDropChanges(kOpenQuestion))
         return;
@@ -530,12 +537,12 @@ void TLentar::OpenButtonClick()
         loadLentar(*path);
 }
 
-bool TLentar::openLentar(const QString &path)
+bool MainWindow::openLentar(const QString &path)
 {
     return mayDropChanges(kOpenQuestion) && loadLentar(path);
 }
 
-bool TLentar::loadLentar(const QString &path)
+bool MainWindow::loadLentar(const QString &path)
 {
     std::optional<OpenedLentar> opened;
     guarded([&] { opened = OpenLentar(path, platform_); });
@@ -546,12 +553,12 @@ bool TLentar::loadLentar(const QString &path)
     currentFile_ = opened->path;
     setWindowModified(false);
     showFileName();
-    SectionsTabs->setCurrentIndex(0);
-    title->setFocus();
+    pages_->setCurrentIndex(0);
+    titleEdit_->setFocus();
     return true;
 }
 
-bool TLentar::takeLentarDrop(QEvent *event)
+bool MainWindow::takeLentarDrop(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -579,35 +586,35 @@ bool TLentar::takeLentarDrop(QEvent *event)
     }
 }
 
-void TLentar::dragEnterEvent(QDragEnterEvent *event)
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!takeLentarDrop(event))
         QWidget::dragEnterEvent(event);
 }
 
-void TLentar::dragMoveEvent(QDragMoveEvent *event)
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
     if (!takeLentarDrop(event))
         QWidget::dragMoveEvent(event);
 }
 
-void TLentar::dropEvent(QDropEvent *event)
+void MainWindow::dropEvent(QDropEvent *event)
 {
     if (!takeLentarDrop(event))
         QWidget::dropEvent(event);
 }
 
-bool TLentar::mayDropChanges(const char *question)
+bool MainWindow::mayDropChanges(const char *question)
 {
     if (!isWindowModified())
         return true;
     const MessageAnswer answer
         = platform_.showMessage(QString::fromUtf8(question), QString::fromUtf8(kApplicationTitle),
             MessageIcon::Question, MessageButtons::SaveDiscardCancel);
-    return answer == MessageAnswer::Discard || (answer == MessageAnswer::Save && SaveButtonClick());
+    return answer == MessageAnswer::Discard || (answer == MessageAnswer::Save && onSave());
 }
 
-void TLentar::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (mayDropChanges(kCloseQuestion))
         event->accept();
@@ -615,13 +622,13 @@ void TLentar::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
-void TLentar::markModified()
+void MainWindow::markModified()
 {
     setWindowModified(true);
 }
 
-// The file's name comes first, where a task bar that cuts the title still shows it.
-void TLentar::showFileName()
+// The file's name comes first, where a task bar that cuts the titleEdit_ still shows it.
+void MainWindow::showFileName()
 {
     const QString caption = QString::fromUtf8(kWindowCaption);
     setWindowTitle(currentFile_.isEmpty()
@@ -629,7 +636,7 @@ void TLentar::showFileName()
             : QFileInfo(currentFile_).fileName() + QStringLiteral("[*] - ") + caption);
 }
 
-void TLentar::guarded(const std::function<void()> &body)
+void MainWindow::guarded(const std::function<void()> &body)
 {
     try {
         body();

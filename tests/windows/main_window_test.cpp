@@ -2,8 +2,8 @@
 #include "platform/scripted_platform.h"
 #include "test_files.h"
 #include "window_driver.h"
-#include "windows/form.h"
 #include "windows/help_texts.h"
+#include "windows/main_window.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -19,7 +19,7 @@
 
 namespace {
 
-QString helpShown(const TLentar &w)
+QString helpShown(const MainWindow &w)
 {
     return Child<QPlainTextEdit>(&w, "HelpMemo")->toPlainText();
 }
@@ -59,7 +59,7 @@ QString writeJpeg(const QString &folder, int width, int height)
 
 } // namespace
 
-class FormTest : public QObject
+class MainWindowTest : public QObject
 {
     Q_OBJECT
 
@@ -67,7 +67,7 @@ private slots:
     void init()
     {
         platform = std::make_unique<ScriptedPlatform>();
-        window = std::make_unique<TLentar>(*platform);
+        window = std::make_unique<MainWindow>(*platform);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -79,7 +79,7 @@ private slots:
 
     void startState()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QCOMPARE(w.windowTitle(),
             QStringLiteral("Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0[*]"));
         QCOMPARE(w.size(), QSize(787, 502));
@@ -144,7 +144,7 @@ private slots:
 
     void helpFollowsFocusAndClicks()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(Child<QWidget>(&w, "title"), Qt::Key_Tab);
@@ -195,7 +195,7 @@ private slots:
         QFETCH(QString, panel);
         QFETCH(QString, group);
         QFETCH(bool, fits);
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         ShowPage(&w, page);
@@ -226,7 +226,7 @@ private slots:
 
     void typingStopsAtTheLimits()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTest::keyClicks(Child<QWidget>(&w, "title"), QString(251, u'z'));
         QCOMPARE(w.document().title.size(), 250);
         QTest::keyClicks(Child<QWidget>(&w, "public_post_index"), QStringLiteral("12345678901"));
@@ -254,7 +254,7 @@ private slots:
 
     void subjectsShowInCatalogueOrder()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         auto shown = WhenModal("Subjects", [](QWidget *d) {
             for (int id : { 11, 6, 22 })
                 Tick(d, id);
@@ -292,7 +292,7 @@ private slots:
 
     void pictureImportAndRemoval()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTemporaryDir dir;
         const QString source = writeJpeg(dir.path(), 600, 400);
         QVERIFY(!source.isEmpty());
@@ -345,7 +345,7 @@ private slots:
 
     void badPictureChangesNothing()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("broken.jpg"));
         QFile file(path);
@@ -366,7 +366,7 @@ private slots:
 
     void saveClearsTheUnsavedMarker()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTemporaryDir dir;
         w.setDocument(completeDocument());
         QVERIFY(w.isWindowModified());
@@ -395,7 +395,7 @@ private slots:
     {
         QFETCH(int, page);
         QFETCH(QString, field);
-        TLentar &w = *window;
+        MainWindow &w = *window;
         // The picture caption and the names take typing once there is something to name.
         LentarDocument doc;
         doc.authors = { { ValidParticipantId("1234567"), {}, {}, {} } };
@@ -422,7 +422,7 @@ private slots:
     void commandsMarkTheLentarUnsaved()
     {
         QFETCH(QString, command);
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTemporaryDir dir;
         if (command == u"DelImg") {
             platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));
@@ -467,7 +467,7 @@ private slots:
         QFETCH(bool, savePathGiven);
         QFETCH(bool, closes);
         QFETCH(bool, fileWritten);
-        TLentar &w = *window;
+        MainWindow &w = *window;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("close.lnr.xml"));
         if (edited)
@@ -495,7 +495,7 @@ private slots:
 
     void previewOpensThePage()
     {
-        TLentar &w = *window;
+        MainWindow &w = *window;
         Click(&w, "Preview");
         QVERIFY(platform->messages.isEmpty());
         QCOMPARE(platform->openedInBrowser,
@@ -505,8 +505,8 @@ private slots:
 
 private:
     std::unique_ptr<ScriptedPlatform> platform;
-    std::unique_ptr<TLentar> window;
+    std::unique_ptr<MainWindow> window;
 };
 
-QTEST_MAIN(FormTest)
-#include "form_test.moc"
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,4 +1,4 @@
-#include "windows/subj.h"
+#include "windows/subject_dialog.h"
 
 #include "document/subject_catalogue.h"
 #include "windows/controls.h"
@@ -59,7 +59,7 @@ constexpr int kRowPitch = 23;
 
 } // namespace
 
-TSubjects::TSubjects(QWidget *parent)
+SubjectDialog::SubjectDialog(QWidget *parent)
     : QDialog(parent)
 {
     SetUpFixedDialog(*this, "Subjects", QStringLiteral("Разделы"));
@@ -80,7 +80,7 @@ TSubjects::TSubjects(QWidget *parent)
             // The additional "Учебный проект" box has no handler of its own: it
             // never changes the other boxes.
             if (place.sb_id != kAdditionalProject)
-                connect(box, &QCheckBox::clicked, this, &TSubjects::CheckBoxClick);
+                connect(box, &QCheckBox::clicked, this, &SubjectDialog::enableBoxes);
         }
     };
 
@@ -89,8 +89,8 @@ TSubjects::TSubjects(QWidget *parent)
     makeGroup(1, SubjectCatalogue::groupCaption(SubjectGroup::Other));
     makeBoxes(1);
 
-    Button1 = MakeButton(this, "Button1", {}, QStringLiteral("Выбрать"));
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    chooseButton_ = MakeButton(this, "Button1", {}, QStringLiteral("Выбрать"));
+    connect(chooseButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     makeGroup(2, SubjectCatalogue::groupCaption(SubjectGroup::Additional));
     makeBoxes(2);
@@ -118,13 +118,13 @@ TSubjects::TSubjects(QWidget *parent)
     fitToFont();
 }
 
-QCheckBox *TSubjects::box(int sb_id) const
+QCheckBox *SubjectDialog::box(int sb_id) const
 {
     const auto found = boxes_.find(sb_id);
     return found == boxes_.end() ? nullptr : found->second;
 }
 
-std::array<int, kSubjectSlots> TSubjects::chosenSlots() const
+std::array<int, kSubjectSlots> SubjectDialog::chosenSlots() const
 {
     std::array<int, kSubjectSlots> chosen {};
     std::size_t next = 0;
@@ -136,15 +136,15 @@ std::array<int, kSubjectSlots> TSubjects::chosenSlots() const
     return chosen;
 }
 
-void TSubjects::setChosen(const std::array<int, kSubjectSlots> &chosen)
+void SubjectDialog::setChosen(const std::array<int, kSubjectSlots> &chosen)
 {
     for (const auto &[sb_id, b] : boxes_)
         b->setChecked(std::find(chosen.begin(), chosen.end(), sb_id) != chosen.end());
-    CheckBoxClick();
+    enableBoxes();
 }
 
 // Looks only at the states of the boxes, never at which one was clicked.
-void TSubjects::CheckBoxClick()
+void SubjectDialog::enableBoxes()
 {
     int mainChecked = 0;
     for (int sb_id = 1; sb_id <= kMainSubjects; ++sb_id)
@@ -163,7 +163,7 @@ void TSubjects::CheckBoxClick()
     }
 }
 
-void TSubjects::changeEvent(QEvent *event)
+void SubjectDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::FontChange)
@@ -174,7 +174,7 @@ void TSubjects::changeEvent(QEvent *event)
 // additional frame beside the help frame, the button bottom right) and the designed
 // places as far as the font allows; where a caption would be cut, its column, frame
 // and the dialog grow instead.
-void TSubjects::fitToFont()
+void SubjectDialog::fitToFont()
 {
     int boxHeight = 17;
     std::array<int, 3> columnWidth {};
@@ -239,6 +239,6 @@ void TSubjects::fitToFont()
     groups_[2]->setGeometry(8, bottomTop, group3Width, bottomHeight);
     groups_[3]->setGeometry(group4Left, bottomTop, width - 7 - group4Left, bottomHeight);
     const int buttonTop = bottomTop + bottomHeight + 6;
-    Button1->setGeometry(width - 8 - 75, buttonTop, 75, 25);
+    chooseButton_->setGeometry(width - 8 - 75, buttonTop, 75, 25);
     setFixedSize(width, buttonTop + 25 + 6);
 }

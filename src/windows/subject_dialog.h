@@ -14,11 +14,11 @@ class QPushButton;
 
 // The subject dialog: up to three main subjects and, in addition to them, the two
 // additional ones. Its boxes keep their states between showings.
-class TSubjects : public QDialog
+class SubjectDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TSubjects(QWidget *parent = nullptr);
+    explicit SubjectDialog(QWidget *parent = nullptr);
 
     // The checked subjects' sb_id values in catalogue order, then zeros.
     std::array<int, kSubjectSlots> chosenSlots() const;
@@ -30,11 +30,11 @@ protected:
 
 private:
     QCheckBox *box(int sb_id) const;
-    void CheckBoxClick();
+    void enableBoxes();
     void fitToFont();
 
     std::map<int, QCheckBox *> boxes_;
     std::array<QGroupBox *, 4> groups_ {};
     std::array<QLabel *, 3> labels_ {};
-    QPushButton *Button1 = nullptr;
+    QPushButton *chooseButton_ = nullptr;
 };

@@ -1,5 +1,5 @@
 #include "window_driver.h"
-#include "windows/subj.h"
+#include "windows/subject_dialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -17,13 +17,13 @@ using Slots = std::array<int, kSubjectSlots>;
 const int kAllIds[]
     = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24 };
 
-QCheckBox *box(const TSubjects &dialog, int sb_id)
+QCheckBox *box(const SubjectDialog &dialog, int sb_id)
 {
     return dialog.findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(sb_id));
 }
 
 // A mouse click on a box that the test expects to be enabled.
-void click(TSubjects &dialog, int sb_id)
+void click(SubjectDialog &dialog, int sb_id)
 {
     QCheckBox *b = Child<QCheckBox>(&dialog, QStringLiteral("CheckBox%1").arg(sb_id));
     QVERIFY2(b->isEnabled(), qPrintable(QStringLiteral("CheckBox%1 disabled").arg(sb_id)));
@@ -32,7 +32,7 @@ void click(TSubjects &dialog, int sb_id)
 
 } // namespace
 
-class SubjTest : public QObject
+class SubjectDialogTest : public QObject
 {
     Q_OBJECT
 
@@ -51,9 +51,9 @@ private slots:
     void captionsAreNotCut();
 };
 
-void SubjTest::initialState()
+void SubjectDialogTest::initialState()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     for (int sb_id : kAllIds) {
         QCheckBox *b = box(dialog, sb_id);
         QVERIFY(b);
@@ -65,7 +65,7 @@ void SubjTest::initialState()
     QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
 }
 
-void SubjTest::threeMainSubjects_data()
+void SubjectDialogTest::threeMainSubjects_data()
 {
     QTest::addColumn<QList<int>>("chosen");
     QTest::newRow("first research") << QList<int> { 1, 2, 3 };
@@ -73,10 +73,10 @@ void SubjTest::threeMainSubjects_data()
     QTest::newRow("one per column") << QList<int> { 6, 11, 20 };
 }
 
-void SubjTest::threeMainSubjects()
+void SubjectDialogTest::threeMainSubjects()
 {
     QFETCH(QList<int>, chosen);
-    TSubjects dialog;
+    SubjectDialog dialog;
     for (int sb_id : chosen)
         click(dialog, sb_id);
 
@@ -89,9 +89,9 @@ void SubjTest::threeMainSubjects()
     QCOMPARE(box(dialog, chosen[1])->isChecked(), false);
 }
 
-void SubjTest::additionalNeedAMainSubject()
+void SubjectDialogTest::additionalNeedAMainSubject()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     click(dialog, 5);
     QVERIFY(box(dialog, 22)->isEnabled());
     QVERIFY(box(dialog, 24)->isEnabled());
@@ -112,9 +112,9 @@ void SubjTest::additionalNeedAMainSubject()
     QCOMPARE(dialog.chosenSlots(), (Slots { 0, 0, 0, 0, 0 }));
 }
 
-void SubjTest::teacherAidDoesNotCount()
+void SubjectDialogTest::teacherAidDoesNotCount()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     click(dialog, 1);
     click(dialog, 2);
     click(dialog, 22);
@@ -125,9 +125,9 @@ void SubjTest::teacherAidDoesNotCount()
     QCOMPARE(dialog.chosenSlots(), (Slots { 1, 2, 3, 22, 24 }));
 }
 
-void SubjTest::projectBoxHasNoHandler()
+void SubjectDialogTest::projectBoxHasNoHandler()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     click(dialog, 1);
     click(dialog, 2);
     click(dialog, 3);
@@ -145,7 +145,7 @@ void SubjTest::projectBoxHasNoHandler()
     QVERIFY(box(dialog, 4)->isEnabled());
 }
 
-void SubjTest::slotsInCatalogueOrder_data()
+void SubjectDialogTest::slotsInCatalogueOrder_data()
 {
     QTest::addColumn<QList<int>>("clicks");
     QTest::addColumn<Slots>("expected");
@@ -156,11 +156,11 @@ void SubjTest::slotsInCatalogueOrder_data()
     QTest::newRow("checked and unchecked") << QList<int> { 7, 8, 7 } << Slots { 8, 0, 0, 0, 0 };
 }
 
-void SubjTest::slotsInCatalogueOrder()
+void SubjectDialogTest::slotsInCatalogueOrder()
 {
     QFETCH(QList<int>, clicks);
     QFETCH(Slots, expected);
-    TSubjects dialog;
+    SubjectDialog dialog;
     // Additional boxes need a main subject first; click them once one is checked.
     QList<int> later;
     for (int sb_id : clicks) {
@@ -174,7 +174,7 @@ void SubjTest::slotsInCatalogueOrder()
     QCOMPARE(dialog.chosenSlots(), expected);
 }
 
-void SubjTest::setChosen_data()
+void SubjectDialogTest::setChosen_data()
 {
     QTest::addColumn<Slots>("given");
     QTest::addColumn<Slots>("expected");
@@ -188,13 +188,13 @@ void SubjTest::setChosen_data()
     QTest::newRow("empty") << Slots { 0, 0, 0, 0, 0 } << Slots { 0, 0, 0, 0, 0 } << true;
 }
 
-void SubjTest::setChosen()
+void SubjectDialogTest::setChosen()
 {
     QFETCH(Slots, given);
     QFETCH(Slots, expected);
     QFETCH(bool, othersEnabled);
 
-    TSubjects dialog;
+    SubjectDialog dialog;
     // An earlier choice is replaced, not added to.
     click(dialog, 1);
     click(dialog, 2);
@@ -212,9 +212,9 @@ void SubjTest::setChosen()
     QCOMPARE(box(dialog, 24)->isEnabled(), anyMain);
 }
 
-void SubjTest::confirmAndCloseKeepBoxes()
+void SubjectDialogTest::confirmAndCloseKeepBoxes()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     QTimer::singleShot(0, &dialog, [&] {
         click(dialog, 4);
         QTest::mouseClick(Child<QPushButton>(&dialog, "Button1"), Qt::LeftButton);
@@ -231,9 +231,9 @@ void SubjTest::confirmAndCloseKeepBoxes()
 }
 
 // Whatever the desktop font, every caption shows in full and no box covers another.
-void SubjTest::captionsAreNotCut()
+void SubjectDialogTest::captionsAreNotCut()
 {
-    TSubjects dialog;
+    SubjectDialog dialog;
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QVERIFY(dialog.width() >= 664);
     const QRect client = dialog.rect();
@@ -256,5 +256,5 @@ void SubjTest::captionsAreNotCut()
     }
 }
 
-QTEST_MAIN(SubjTest)
-#include "subj_test.moc"
+QTEST_MAIN(SubjectDialogTest)
+#include "subject_dialog_test.moc"
