@@ -38,14 +38,15 @@ inline constexpr int kMaxScans = 500;
 
 struct ScaledJpeg
 {
-    RgbImage image; // reduced to ComputeScaledSize of the source
+    RgbImage image; // upright, reduced to ComputeScaledSize of the upright source
     bool multipleScans = false; // the source was progressive (or otherwise multi-scan)
 };
 
 // Decodes the JPEG read from source (open for reading) to its reduced size, picking
-// the nearest source pixel for every reduced one. Only the source rows that are
-// picked are converted to colour; no whole-size image is ever held. Throws
-// LentarError for anything that is not a whole, sane JPEG.
+// the nearest source pixel for every reduced one, turned upright as its Exif
+// orientation says. Only the source rows that are picked are converted to colour; no
+// whole-size image is ever held. Throws LentarError for anything that is not a
+// whole, sane JPEG.
 ScaledJpeg DecodeScaledJpeg(QIODevice &source);
 
 // The same for a file.

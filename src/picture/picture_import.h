@@ -1,8 +1,9 @@
 #pragma once
 
-// The work's picture: a JPEG of any size is reduced to fit 300 x 300 by picking the
-// nearest source pixel, re-encoded at quality 90 into the temporary folder as
-// preview.lnr.jpg, and read back as base64 text for the lentar.
+// The work's picture: a JPEG of any size is turned upright by its Exif orientation
+// and reduced to fit 300 x 300 by picking the nearest source pixel, re-encoded at
+// quality 90 into the temporary folder as preview.lnr.jpg, and read back as base64
+// text for the lentar.
 
 #include <QByteArray>
 #include <QString>
