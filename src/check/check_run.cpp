@@ -21,7 +21,7 @@ namespace {
 // finish early cannot pile up behind a slow one either. A received lentar is some tens
 // of kilobytes and never waits; large ones take turns, and one larger than the whole
 // budget runs alone.
-constexpr qint64 kMemoryPerFileByte = 20;
+constexpr qint64 kMemoryPerFileByte = 4;
 constexpr qint64 kMemoryBudget = 64 * 1024 * 1024;
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -147,6 +148,116 @@ QString MultiLineFromXml(const QString &parsed, bool pairedBreaks)
     return out;
 }
 
+// The picture's base64 text as the file spells it: the value of the first img start
+// tag's src attribute (a literal "<img" cannot stand in a text or a value, where "<" is
+// escaped; one in a comment is found by the caller's check that the text set aside was
+// the picture read), found in the file's own bytes up to the value's closing quote,
+// which the value cannot hold.
+struct PictureText
+{
+    // Only line breaks may stand between the groups of the text, but after parsing a
+    // blank or a tab reads as a line break does: only the file's bytes tell.
+    bool blanks = false;
+    // Set when the value is nothing but the data: prefix, base64 symbols, "=" and
+    // white space, so that the parser would read it as these bytes with its line
+    // breaks as blanks. Such a text need not go through the parser at all: its place
+    // in the file is taken by kPictureSetAside.
+    bool aside = false;
+    std::string_view base64; // the text after the prefix, when aside
+    qsizetype valueStart = 0;
+    qsizetype valueEnd = 0;
+};
+
+// Stands in the parsed copy of a file for the picture text set aside; a file that
+// holds these letters itself is parsed whole.
+constexpr char kPictureSetAside[] = "LentarPictureTextSetAside";
+
+PictureText FindPictureText(const QByteArray &bytes)
+{
+    PictureText found;
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    qsizetype i = 0;
+    do {
+        i = bytes.indexOf("<img", i);
+        if (i < 0)
+            return found;
+        i += 4;
+    } while (i < bytes.size() && !isSpace(bytes[i]));
+    while (i < bytes.size()) {
+        while (i < bytes.size() && isSpace(bytes[i]))
+            ++i;
+        if (i >= bytes.size() || bytes[i] == '>' || bytes[i] == '/')
+            return found;
+        const qsizetype nameStart = i;
+        while (i < bytes.size() && bytes[i] != '=' && !isSpace(bytes[i]))
+            ++i;
+        const QByteArrayView name = QByteArrayView(bytes).sliced(nameStart, i - nameStart);
+        while (i < bytes.size() && (isSpace(bytes[i]) || bytes[i] == '='))
+            ++i;
+        if (i >= bytes.size() || (bytes[i] != '"' && bytes[i] != '\''))
+            return found;
+        const char quote = bytes[i++];
+        const qsizetype end = bytes.indexOf(quote, i);
+        if (end < 0)
+            return found;
+        if (name != "src") {
+            i = end + 1;
+            continue;
+        }
+        const QByteArrayView value = QByteArrayView(bytes).sliced(i, end - i);
+        found.blanks = value.contains(' ') || value.contains('\t');
+        const QByteArrayView prefix(kPictureSourcePrefix.data(), kPictureSourcePrefix.size());
+        if (value.size() < prefix.size()
+            || value.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+            return found;
+        const QByteArrayView text = value.sliced(prefix.size());
+        found.aside = std::all_of(text.begin(), text.end(), [&](char c) {
+            return Base64Value(c) < 100 || isSpace(c);
+        }) && !bytes.contains(kPictureSetAside);
+        found.base64 = std::string_view(text.data(), std::size_t(text.size()));
+        found.valueStart = i;
+        found.valueEnd = end;
+        return found;
+    }
+    return found;
+}
+
+// Whether the attribute's value is exactly text, without copying it.
+bool AttributeIs(xmlNode *node, const char *name, const char *text)
+{
+    const xmlAttr *attr = xmlHasProp(node, reinterpret_cast<const xmlChar *>(name));
+    return attr && attr->children && !attr->children->next && attr->children->type == XML_TEXT_NODE
+        && xmlStrEqual(attr->children->content, reinterpret_cast<const xmlChar *>(text));
+}
+
+// The decoded bytes, written straight into the array that keeps them.
+QByteArray DecodeBase64(std::string_view text, bool *complete)
+{
+    if (text.size() > std::size_t(std::numeric_limits<int>::max()))
+        throw std::bad_alloc();
+    QByteArray bytes(qsizetype(3 * (text.size() / 4)), Qt::Uninitialized);
+    const int written = Base64Decode(
+        text.data(), int(text.size()), reinterpret_cast<unsigned char *>(bytes.data()));
+    *complete = written >= 0;
+    if (written >= 0) {
+        bytes.truncate(written);
+        return bytes;
+    }
+    // A text cut inside a group: the bytes before it.
+    return QByteArray::fromStdString(Base64DecodeString(text));
+}
+
+QByteArray EncodeBase64(const QByteArray &bytes, int groupsPerLine)
+{
+    const int size = Base64EncodedSize(int(bytes.size()), groupsPerLine);
+    if (size < 0)
+        throw std::bad_alloc();
+    QByteArray text(size, Qt::Uninitialized);
+    text.truncate(Base64Encode(reinterpret_cast<const unsigned char *>(bytes.constData()),
+        text.data(), int(bytes.size()), groupsPerLine));
+    return text;
+}
+
 bool IsNineDigits(const std::string &text)
 {
     return text.size() == 9
@@ -167,12 +278,15 @@ QString ListField(bool author, qsizetype index, const char *member)
 class Loader
 {
 public:
-    Loader(LentarReadResult &result, bool pairedBreaks, bool blanksInPicture)
+    Loader(LentarReadResult &result, bool pairedBreaks, const PictureText &picture)
         : result_(result)
         , doc_(result.doc)
         , pairedBreaks_(pairedBreaks)
-        , blanksInPicture_(blanksInPicture)
+        , picture_(picture)
     { }
+
+    // Whether the img element read was the one whose text was set aside.
+    bool tookAsidePicture() const { return tookAside_; }
 
     void loadWork(xmlNode *work)
     {
@@ -542,28 +656,38 @@ private:
     void loadImage(xmlNode *node)
     {
         noteContentOfEmpty(node);
-        const QString src = Attribute(node, "src").value_or(QString());
-        if (!src.startsWith(kPictureSourcePrefix, Qt::CaseInsensitive)) {
-            note(ReadCode::BadPictureSource, u"picture"_s,
-                u"Картинка записана не как JPEG в формате data:image/jpeg;base64; она не загружена"_s);
-            return;
+        // The base64 text, line breaks as line feeds; any other character that is not a
+        // symbol is skipped by the decoder and makes the text not strict.
+        QByteArray copy;
+        std::string_view text;
+        if (picture_.aside && AttributeIs(node, "src", kPictureSetAside)) {
+            tookAside_ = true;
+            text = picture_.base64;
+        } else {
+            const QString src = Attribute(node, "src").value_or(QString());
+            if (!src.startsWith(kPictureSourcePrefix, Qt::CaseInsensitive)) {
+                note(ReadCode::BadPictureSource, u"picture"_s,
+                    u"Картинка записана не как JPEG в формате data:image/jpeg;base64; она не загружена"_s);
+                return;
+            }
+            // The parser hands each line break of an attribute over as a blank, and so it
+            // does a tab or a blank, which only the file's own bytes still tell apart. A
+            // character outside Latin-1 becomes "?", which no base64 text holds.
+            copy = QStringView(src).sliced(kPictureSourcePrefix.size()).toLatin1();
+            copy.replace(' ', '\n');
+            text = std::string_view(copy.constData(), std::size_t(copy.size()));
         }
-        // The parser hands each line break of an attribute over as a blank, and so it does
-        // a tab or a blank, which only the file's own bytes still tell apart.
-        QByteArray text = QStringView(src).sliced(kPictureSourcePrefix.size()).toLatin1();
-        text.replace(' ', '\n');
-        const std::string_view view(text.constData(), std::size_t(text.size()));
         bool complete = false;
-        const std::string jpeg = Base64DecodeString(view, &complete);
-        // A character outside Latin-1 has become "?", which no base64 text holds.
-        if (!complete || !Base64IsStrict(view) || blanksInPicture_)
+        const QByteArray jpeg = DecodeBase64(text, &complete);
+        if (!complete || !Base64IsStrict(text) || picture_.blanks)
             note(ReadCode::BadBase64, u"picture"_s,
                 u"Текст картинки (base64) повреждён: в нём посторонние символы или он оборван; картинка может быть неполной"_s);
+        copy = QByteArray();
 
         WorkImage &picture = doc_.picture;
         picture.present = true;
-        result_.pictureJpeg = QByteArray::fromStdString(jpeg);
-        picture.base64 = QByteArray::fromStdString(Base64EncodeString(jpeg, kPictureLineGroups));
+        result_.pictureJpeg = jpeg;
+        picture.base64 = EncodeBase64(jpeg, kPictureLineGroups);
         picture.width = pictureSide(node, "width", picture.width);
         picture.height = pictureSide(node, "height", picture.height);
         picture.caption = singleLine(Attribute(node, "title").value_or(QString()), -1,
@@ -588,7 +712,8 @@ private:
     LentarReadResult &result_;
     LentarDocument &doc_;
     const bool pairedBreaks_;
-    const bool blanksInPicture_;
+    const PictureText &picture_;
+    bool tookAside_ = false;
     QStringList ids_;
 };
 
@@ -604,48 +729,8 @@ QString WhyNotXml(const xmlParserCtxt *ctxt)
     return u"файл не является правильным документом XML"_s;
 }
 
-// Whether the picture's base64 text, as the file spells it, holds a blank or a tab:
-// only line breaks may stand between its groups, but after parsing every one of them
-// reads as a blank. Reads the first img start tag's attributes in the file's bytes (a
-// literal "<img" cannot stand in a text or a value, where "<" is escaped) up to the
-// src value's closing quote, which the value cannot hold.
-bool PictureTextHasBlanks(const QByteArray &bytes)
-{
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    qsizetype i = 0;
-    do {
-        i = bytes.indexOf("<img", i);
-        if (i < 0)
-            return false;
-        i += 4;
-    } while (i < bytes.size() && !isSpace(bytes[i]));
-    while (i < bytes.size()) {
-        while (i < bytes.size() && isSpace(bytes[i]))
-            ++i;
-        if (i >= bytes.size() || bytes[i] == '>' || bytes[i] == '/')
-            return false;
-        const qsizetype nameStart = i;
-        while (i < bytes.size() && bytes[i] != '=' && !isSpace(bytes[i]))
-            ++i;
-        const QByteArrayView name = QByteArrayView(bytes).sliced(nameStart, i - nameStart);
-        while (i < bytes.size() && (isSpace(bytes[i]) || bytes[i] == '='))
-            ++i;
-        if (i >= bytes.size() || (bytes[i] != '"' && bytes[i] != '\''))
-            return false;
-        const char quote = bytes[i++];
-        const qsizetype end = bytes.indexOf(quote, i);
-        if (end < 0)
-            return false;
-        if (name == "src") {
-            const QByteArrayView value = QByteArrayView(bytes).sliced(i, end - i);
-            return value.contains(' ') || value.contains('\t');
-        }
-        i = end + 1;
-    }
-    return false;
-}
-
-LentarReadResult Load(xmlDoc *xml, bool pairedBreaks, bool blanksInPicture)
+LentarReadResult Load(
+    xmlDoc *xml, bool pairedBreaks, const PictureText &picture, bool *tookAsidePicture)
 {
     xmlNode *root = xmlDocGetRootElement(xml);
     // The format has no namespaces: a vantorela of some namespace is another element.
@@ -655,7 +740,7 @@ LentarReadResult Load(xmlDoc *xml, bool pairedBreaks, bool blanksInPicture)
                 ReduceToCp1251(root ? Name(root).left(80) : QString())));
 
     LentarReadResult result;
-    Loader loader(result, pairedBreaks, blanksInPicture);
+    Loader loader(result, pairedBreaks, picture);
     xmlNode *work = nullptr;
     for (xmlNode *child : loader.contentOf(root)) {
         if (!IsNamed(child, "work"))
@@ -684,17 +769,13 @@ LentarReadResult Load(xmlDoc *xml, bool pairedBreaks, bool blanksInPicture)
             u"version"_s);
 
     loader.loadWork(work);
+    *tookAsidePicture = loader.tookAsidePicture();
     return result;
 }
 
-} // namespace
-
-LentarReadResult ReadLentarBytes(const QByteArray &bytes)
+LentarReadResult Parse(
+    const QByteArray &bytes, bool pairedBreaks, const PictureText &picture, bool *tookAsidePicture)
 {
-    if (bytes.size() > kMaxLentarFileBytes)
-        return Refused(ReadCode::TooLarge,
-            u"файл слишком велик (%1 байт); лентар не бывает больше 16 МиБ"_s.arg(bytes.size()));
-
     InitialiseLibxml();
     std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
     if (!ctxt || !ctxt->sax)
@@ -716,8 +797,40 @@ LentarReadResult ReadLentarBytes(const QByteArray &bytes)
             u"файл содержит объявление типа документа (DOCTYPE); в лентаре его не бывает, и такой файл не читается"_s);
     if (!xml || !ctxt->wellFormed)
         return Refused(ReadCode::NotXml, WhyNotXml(ctxt.get()));
+    return Load(xml.get(), pairedBreaks, picture, tookAsidePicture);
+}
 
-    return Load(xml.get(), bytes.contains("\r\r\n"), PictureTextHasBlanks(bytes));
+} // namespace
+
+LentarReadResult ReadLentarBytes(const QByteArray &bytes)
+{
+    if (bytes.size() > kMaxLentarFileBytes)
+        return Refused(ReadCode::TooLarge,
+            u"файл слишком велик (%1 байт); лентар не бывает больше 16 МиБ"_s.arg(bytes.size()));
+
+    const bool pairedBreaks = bytes.contains("\r\r\n");
+    PictureText picture = FindPictureText(bytes);
+    if (picture.aside) {
+        // The picture text is nearly all of a lentar: parsed, it would be copied several
+        // times over and looked at character by character, to end up as the bytes the
+        // file already holds. The parser gets the file without it. What it makes of that
+        // is what it makes of the whole file, unless the text set aside was not the
+        // picture read after all, or the file is no XML (the place of the fault would
+        // be told from the shortened file).
+        QByteArray lean;
+        lean.reserve(bytes.size() - (picture.valueEnd - picture.valueStart)
+            + qsizetype(sizeof kPictureSetAside));
+        lean.append(QByteArrayView(bytes).first(picture.valueStart))
+            .append(kPictureSetAside)
+            .append(QByteArrayView(bytes).sliced(picture.valueEnd));
+        bool tookAside = false;
+        LentarReadResult result = Parse(lean, pairedBreaks, picture, &tookAside);
+        if (result.refusal ? result.refusal->code != ReadCode::NotXml : tookAside)
+            return result;
+        picture.aside = false;
+    }
+    bool tookAside = false;
+    return Parse(bytes, pairedBreaks, picture, &tookAside);
 }
 
 LentarReadResult ReadLentarFile(const QString &path)
