@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <limits>
 #include <memory>
@@ -164,6 +165,7 @@ struct PictureText
     // in the file is taken by kPictureSetAside.
     bool aside = false;
     std::string_view base64; // the text after the prefix, when aside
+    bool strict = false; // as Base64IsStrict(base64), when aside
     qsizetype valueStart = 0;
     qsizetype valueEnd = 0;
 };
@@ -171,6 +173,51 @@ struct PictureText
 // Stands in the parsed copy of a file for the picture text set aside; a file that
 // holds these letters itself is parsed whole.
 constexpr char kPictureSetAside[] = "LentarPictureTextSetAside";
+
+// What each character of a picture text is to the pass that sets it aside.
+enum PictureChar : unsigned char { kOtherChar, kSymbolChar, kPadChar, kBreakChar, kBlankChar };
+constexpr std::array<PictureChar, 256> kPictureChars = [] {
+    std::array<PictureChar, 256> chars {};
+    for (const char c :
+        std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"))
+        chars[static_cast<unsigned char>(c)] = kSymbolChar;
+    chars['='] = kPadChar;
+    chars['\r'] = chars['\n'] = kBreakChar;
+    chars[' '] = chars['\t'] = kBlankChar;
+    return chars;
+}();
+
+// One pass over the base64 text after the prefix: whether it may be set aside, and
+// then whether it is strict and holds blanks.
+void ScanPictureText(std::string_view text, PictureText &found)
+{
+    std::size_t symbols = 0;
+    int pads = 0;
+    bool strict = true;
+    for (const char c : text) {
+        switch (kPictureChars[static_cast<unsigned char>(c)]) {
+        case kSymbolChar:
+            strict = strict && pads == 0;
+            ++symbols;
+            break;
+        case kPadChar:
+            strict = strict && ++pads <= 2;
+            ++symbols;
+            break;
+        case kBreakChar:
+            break;
+        case kBlankChar:
+            found.blanks = true;
+            strict = false;
+            break;
+        case kOtherChar:
+            return;
+        }
+    }
+    found.aside = true;
+    found.strict = strict && symbols % 4 == 0;
+    found.base64 = text;
+}
 
 PictureText FindPictureText(const QByteArray &bytes)
 {
@@ -205,16 +252,15 @@ PictureText FindPictureText(const QByteArray &bytes)
             continue;
         }
         const QByteArrayView value = QByteArrayView(bytes).sliced(i, end - i);
-        found.blanks = value.contains(' ') || value.contains('\t');
         const QByteArrayView prefix(kPictureSourcePrefix.data(), kPictureSourcePrefix.size());
-        if (value.size() < prefix.size()
-            || value.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
-            return found;
-        const QByteArrayView text = value.sliced(prefix.size());
-        found.aside = std::all_of(text.begin(), text.end(), [&](char c) {
-            return Base64Value(c) < 100 || isSpace(c);
-        }) && !bytes.contains(kPictureSetAside);
-        found.base64 = std::string_view(text.data(), std::size_t(text.size()));
+        if (value.size() >= prefix.size()
+            && value.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0
+            && !bytes.contains(kPictureSetAside)) {
+            const QByteArrayView text = value.sliced(prefix.size());
+            ScanPictureText(std::string_view(text.data(), std::size_t(text.size())), found);
+        }
+        if (!found.aside)
+            found.blanks = value.contains(' ') || value.contains('\t');
         found.valueStart = i;
         found.valueEnd = end;
         return found;
@@ -679,7 +725,8 @@ private:
         }
         bool complete = false;
         const QByteArray jpeg = DecodeBase64(text, &complete);
-        if (!complete || !Base64IsStrict(text) || picture_.blanks)
+        const bool strict = tookAside_ ? picture_.strict : Base64IsStrict(text);
+        if (!complete || !strict || picture_.blanks)
             note(ReadCode::BadBase64, u"picture"_s,
                 u"Текст картинки (base64) повреждён: в нём посторонние символы или он оборван; картинка может быть неполной"_s);
         copy = QByteArray();
