@@ -35,22 +35,6 @@ QString FormattedId(quint64 number)
     return QString::fromStdString(FormatParticipantId(digits));
 }
 
-QByteArray WorkDigest(const WorkFacts &facts, bool *comparable)
-{
-    std::set<std::string> authors;
-    for (const QString &id : facts.authorIds)
-        authors.insert(NormalizeParticipantId(id.toStdString()));
-    const QString title = TrimControls(facts.title);
-    *comparable = !title.isEmpty() || !authors.empty();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(title.toUtf8());
-    for (const std::string &id : authors) {
-        hash.addData(QByteArrayView("\0", 1));
-        hash.addData(QByteArrayView(id.data(), qsizetype(id.size())));
-    }
-    return hash.result();
-}
-
 QString ShownName(const QString &joined)
 {
     QStringList parts = joined.split(kFieldSeparator);
@@ -72,10 +56,26 @@ QString InFiles(const QList<qsizetype> &files, const QStringList &shownNames)
 
 } // namespace
 
+QByteArray SameWorkDigest(const WorkFacts &facts, bool *comparable)
+{
+    std::set<std::string> authors;
+    for (const QString &id : facts.authorIds)
+        authors.insert(NormalizeParticipantId(id.toStdString()));
+    const QString title = TrimControls(facts.title);
+    *comparable = !title.isEmpty() || !authors.empty();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(title.toUtf8());
+    for (const std::string &id : authors) {
+        hash.addData(QByteArrayView("\0", 1));
+        hash.addData(QByteArrayView(id.data(), qsizetype(id.size())));
+    }
+    return hash.result();
+}
+
 void CrossFileIndex::add(qsizetype file, const WorkFacts &facts)
 {
     bool comparable = false;
-    const QByteArray digest = WorkDigest(facts, &comparable);
+    const QByteArray digest = SameWorkDigest(facts, &comparable);
 
     std::vector<std::pair<quint64, QString>> people;
     people.reserve(std::size_t(facts.people.size()));

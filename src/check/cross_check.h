@@ -28,6 +28,11 @@ struct WorkFacts
     QList<Person> people; // authors and leaders
 };
 
+// What two descriptions of the same work share: the trimmed title and the set of
+// author identifiers. comparable is false when both are empty: such files are never
+// taken for one work.
+QByteArray SameWorkDigest(const WorkFacts &facts, bool *comparable);
+
 inline constexpr char kDuplicateWorkCode[] = "duplicate-work";
 inline constexpr char kIdNamesDifferCode[] = "id-names-differ";
 

@@ -192,12 +192,30 @@ void AtomicFile::fail(const QString &reason)
 
 void AtomicFile::discard()
 {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     if (!staged_.isEmpty())
         ::unlink(staged_.constData());
     staged_.clear();
 }
 
 void AtomicFile::write(const QByteArray &bytes)
+{
+    discard();
+    append(bytes);
+    finish();
+}
+
+void AtomicFile::append(const QByteArray &bytes)
+{
+    if (fd_ < 0)
+        stage();
+    if (const int error = WriteAll(fd_, bytes))
+        fail(error);
+}
+
+void AtomicFile::stage()
 {
     discard();
     if (path_.isEmpty())
@@ -224,16 +242,19 @@ void AtomicFile::write(const QByteArray &bytes)
     if (fd < 0)
         fail(errno);
     staged_ = name;
-
-    int error = 0;
+    fd_ = fd;
     if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        error = errno;
-    if (error == 0)
-        error = WriteAll(fd, bytes);
-    if (error == 0 && durability_ == Durability::Durable && ::fsync(fd) != 0)
+        fail(errno);
+}
+
+void AtomicFile::finish()
+{
+    int error = 0;
+    if (durability_ == Durability::Durable && ::fsync(fd_) != 0)
         error = errno;
     // Some file systems, network ones above all, report a full disk only here.
-    error = CloseKeepingError(fd, error);
+    error = CloseKeepingError(fd_, error);
+    fd_ = -1;
     if (error != 0)
         fail(error);
 }
@@ -242,6 +263,8 @@ void AtomicFile::commit()
 {
     if (staged_.isEmpty())
         fail(ENOENT);
+    if (fd_ >= 0)
+        finish();
     // rename() replaces an existing file in one step.
     if (std::rename(staged_.constData(), target_.constData()) != 0)
         fail(errno);

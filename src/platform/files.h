@@ -58,6 +58,9 @@ public:
 
     // Throws FileError when the file cannot be written whole; nothing is left then.
     void write(const QByteArray &bytes);
+    // Adds bytes to the file, starting it on the first call: for a file written piece
+    // by piece because it is too large to hold whole. Throws FileError as write() does.
+    void append(const QByteArray &bytes);
     // Throws FileError when the written file cannot take its name; the earlier file
     // of that name is then as it was.
     void commit();
@@ -69,11 +72,14 @@ public:
 private:
     [[noreturn]] void fail(int code);
     [[noreturn]] void fail(const QString &reason);
+    void stage();
+    void finish();
 
     QString path_;
     Durability durability_;
     QByteArray target_; // the path in the file system's encoding, links followed
     QByteArray staged_; // the temporary name while a written file waits for commit()
+    int fd_ = -1; // open while append() may add more
 };
 
 // write() and commit() in one; throws FileError.

@@ -1,0 +1,230 @@
+#include "check/work_book.h"
+
+#include "platform/files.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextDocument>
+
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qsizetype kFlushBytes = 256 * 1024;
+constexpr int kResolution = 300; // dots an inch of the page's coordinates
+constexpr qreal kMarginMm = 18;
+constexpr qreal kFooterMm = 10; // below the text, for the page number
+constexpr char kPictureUrl[] = "picture:";
+
+// What QPdfWriter writes, passed on to the one write path. A failure is kept and told
+// after the painter has finished, since it cannot pass through Qt.
+class AtomicFileDevice : public QIODevice
+{
+public:
+    explicit AtomicFileDevice(AtomicFile &file)
+        : file_(file)
+    { }
+
+    void flushPending()
+    {
+        if (error_ || pending_.isEmpty())
+            return;
+        try {
+            file_.append(pending_);
+        } catch (const FileError &error) {
+            error_ = error;
+        }
+        pending_.clear();
+    }
+
+    const std::optional<FileError> &error() const { return error_; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        pending_.append(data, size);
+        if (pending_.size() >= kFlushBytes)
+            flushPending();
+        return error_ ? -1 : size;
+    }
+
+private:
+    AtomicFile &file_;
+    QByteArray pending_;
+    std::optional<FileError> error_;
+};
+
+const char kWorkStyle[]
+    = "h3 { font-size: 13pt; margin-bottom: 4pt; } p { margin-top: 2pt; margin-bottom: 2pt; } "
+      ".also { font-style: italic; color: #444444; } "
+      ".caption { font-style: italic; color: #444444; } ";
+
+class BookPainter
+{
+public:
+    BookPainter(QPdfWriter &writer)
+        : writer_(writer)
+        , painter_(&writer)
+    {
+        const qreal mm = kResolution / 25.4;
+        const QRectF page(QPointF(0, 0), writer.pageLayout().fullRectPixels(kResolution).size());
+        text_ = page.adjusted(
+            kMarginMm * mm, kMarginMm * mm, -kMarginMm * mm, -(kMarginMm + kFooterMm) * mm);
+        footer_ = QRectF(text_.left(), text_.bottom(), text_.width(), kFooterMm * mm);
+        font_ = QFont(u"DejaVu Serif"_s, 10);
+        font_.setStyleHint(QFont::Serif);
+        y_ = text_.top();
+    }
+
+    QPainter &painter() { return painter_; }
+    const QRectF &text() const { return text_; }
+
+    void newPage()
+    {
+        finishPage();
+        writer_.newPage();
+        ++page_;
+        y_ = text_.top();
+    }
+
+    void finishPage()
+    {
+        if (page_ <= 1)
+            return; // the title page has no number
+        painter_.setFont(QFont(font_.family(), 9));
+        painter_.drawText(footer_, Qt::AlignHCenter | Qt::AlignBottom, QString::number(page_));
+    }
+
+    // Lays out html at the text's width. One document serves every block: setting up
+    // its layout and style sheet costs more than many a work's text.
+    QTextDocument &layOut(const QString &html, const QImage &picture = {})
+    {
+        if (!doc_) {
+            doc_ = std::make_unique<QTextDocument>();
+            doc_->documentLayout()->setPaintDevice(&writer_);
+            doc_->setDefaultFont(font_);
+            doc_->setDefaultStyleSheet(QString::fromLatin1(kWorkStyle));
+            doc_->setDocumentMargin(0);
+        }
+        doc_->setTextWidth(text_.width());
+        if (!picture.isNull())
+            doc_->addResource(
+                QTextDocument::ImageResource, QUrl(QString::fromLatin1(kPictureUrl)), picture);
+        doc_->setHtml(html);
+        return *doc_;
+    }
+
+    // Puts doc below what the page holds, on a new page when it does not fit there
+    // but fits on one; a longer one runs on over as many pages as it needs.
+    void place(QTextDocument &doc, qreal gapAfter)
+    {
+        const qreal height = doc.size().height();
+        const qreal pageHeight = text_.height();
+        if (y_ > text_.top() && y_ + height > text_.bottom())
+            newPage();
+        if (height <= pageHeight) {
+            draw(doc, y_, QRectF(0, 0, text_.width(), height));
+            y_ += height + gapAfter;
+            return;
+        }
+        doc.setPageSize(QSizeF(text_.width(), pageHeight));
+        for (int p = 0; p < doc.pageCount(); ++p) {
+            if (p > 0)
+                newPage();
+            draw(doc, text_.top() - p * pageHeight,
+                QRectF(0, p * pageHeight, text_.width(), pageHeight));
+        }
+        y_ = text_.bottom();
+    }
+
+private:
+    void draw(QTextDocument &doc, qreal top, const QRectF &clip)
+    {
+        painter_.save();
+        painter_.translate(text_.left(), top);
+        doc.drawContents(&painter_, clip);
+        painter_.restore();
+    }
+
+    QPdfWriter &writer_;
+    QPainter painter_;
+    QRectF text_;
+    QRectF footer_;
+    QFont font_;
+    std::unique_ptr<QTextDocument> doc_;
+    qreal y_ = 0;
+    int page_ = 1;
+};
+
+QString Escaped(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+} // namespace
+
+void WriteBookPdf(AtomicFile &file, const BookInput &input)
+{
+    const BookPlan plan = PlanBook(input.works);
+    AtomicFileDevice device(file);
+    device.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&device);
+        writer.setResolution(kResolution);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setTitle(QString::fromUtf16(kBookTitle));
+        writer.setCreator(u"lentar-check"_s);
+        BookPainter book(writer);
+
+        QTextDocument &titlePage = book.layOut(
+            u"<div align=\"center\"><p style=\"font-size: 22pt; font-weight: bold;\">"_s
+            + Escaped(QString::fromUtf16(kBookFestival))
+            + u"</p><p style=\"font-size: 18pt; margin-top: 24pt;\">"_s
+            + QString::fromUtf16(kBookTitle) + u"</p><p style=\"margin-top: 36pt;\">"_s
+            + u"Всего работ: "_s + QString::number(plan.workCount) + u"</p><p>Составлено "_s
+            + input.made.toString(u"dd.MM.yyyy"_s) + u"</p></div>"_s);
+        book.painter().save();
+        book.painter().translate(book.text().left(), book.text().top() + book.text().height() / 3);
+        titlePage.drawContents(&book.painter());
+        book.painter().restore();
+
+        book.newPage();
+        QString contents = u"<h2>Содержание</h2><table width=\"100%\" cellpadding=\"3\">"_s;
+        for (const BookSection &section : plan.sections) {
+            contents += u"<tr><td>"_s + Escaped(section.caption) + u"</td><td align=\"right\">"_s
+                + QString::number(section.works.size()) + u"</td></tr>"_s;
+        }
+        book.place(book.layOut(contents + u"</table>"_s), 0);
+
+        for (const BookSection &section : plan.sections) {
+            book.newPage();
+            book.place(book.layOut(u"<h2>"_s + Escaped(section.caption) + u"</h2>"_s), 0);
+            for (const std::size_t i : section.works) {
+                const WorkRecord &work = input.works[i];
+                QImage picture;
+                if (work.picture == PictureState::Sound && input.pictures && !work.jpeg.isNull())
+                    picture = QImage::fromData(input.pictures->read(work.jpeg), "JPEG");
+                book.place(
+                    book.layOut(WorkHtml(work, section.subject,
+                                    picture.isNull() ? QString() : QString::fromLatin1(kPictureUrl),
+                                    picture.width(), picture.height()),
+                        picture),
+                    kResolution / 6.0);
+                if (device.error())
+                    throw *device.error();
+            }
+        }
+        book.finishPage();
+    }
+    device.flushPending();
+    if (device.error())
+        throw *device.error();
+    file.commit();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// The book of works for the jury and the guests: a title page, the contents, then a
+// section per subject in the catalogue's order holding every work that names it,
+// sorted by title in Russian order. Only what is meant for the public is shown: no
+// identifiers, addresses, phones, e-mails or notes.
+
+#include "check/work_record.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <vector>
+
+class AtomicFile;
+
+inline constexpr char16_t kBookFestival[] = u"Фестиваль «Ванторела», сезон 8 (2010/2011)";
+inline constexpr char16_t kBookTitle[] = u"Работы участников";
+inline constexpr char16_t kNoSubjectSection[] = u"Раздел не указан";
+
+struct BookSection
+{
+    int subject = 0; // sb_id; 0 for the works that name no subject
+    QString caption;
+    std::vector<std::size_t> works; // indices into the records, in the book's order
+};
+
+struct BookPlan
+{
+    std::vector<BookSection> sections; // only those with works
+    qsizetype workCount = 0; // a work sent twice counted once
+};
+
+// The sections of the book from the records of every readable lentar, in path order.
+// Of the files that describe the same work, the one saved last (the later path when
+// the time is the same) stands for it.
+BookPlan PlanBook(const std::vector<WorkRecord> &works);
+
+// One work as HTML (a fragment the PDF's text layout understands as well), its other
+// subjects named beside the section's. pictureSource: the img src; empty for none.
+QString WorkHtml(const WorkRecord &work, int sectionSubject, const QString &pictureSource,
+    int pictureWidth = 0, int pictureHeight = 0);
+
+struct BookInput
+{
+    const std::vector<WorkRecord> &works;
+    const ScratchFile *pictures = nullptr; // where the sound pictures' bytes wait
+    QDateTime made;
+};
+
+// Each writer fills file with the book and commits it; throws FileError.
+void WriteBookHtml(AtomicFile &file, const BookInput &input);
+// Needs a QGuiApplication (the offscreen platform does).
+void WriteBookPdf(AtomicFile &file, const BookInput &input);
