@@ -2,13 +2,22 @@
 #include "check/file_walk.h"
 #include "check/progress_bar.h"
 #include "check/report.h"
+#include "check/work_book.h"
+#include "check/works_list.h"
+#include "platform/files.h"
+#include "platform/platform.h"
+#include "platform/scratch_file.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #include <malloc.h>
 
@@ -20,7 +29,8 @@ constexpr int kAllPassed = 0;
 constexpr int kProblemsFound = 1;
 constexpr int kCannotRun = 2;
 
-const char16_t kHelp[] = uR"(Использование: lentar-check [--csv] ПУТЬ...
+const char16_t kHelp[]
+    = uR"(Использование: lentar-check [--csv] [--works ФАЙЛ] [--book ФАЙЛ] ПУТЬ...
 Проверяет полученные лентары (*.lnr.xml) перед фестивалем.
 
 ПУТЬ — файл или папка. В папках, включая вложенные, проверяются все файлы
@@ -44,12 +54,20 @@ const char16_t kHelp[] = uR"(Использование: lentar-check [--csv] П
 Параметры:
   --csv        вместо отчёта вывести таблицу CSV (UTF-8, RFC 4180): строка
                заголовка, затем по строке на замечание: файл, код, сообщение
+  --works ФАЙЛ записать список работ: по строке на каждый прочитанный лентар
+               (с замечаниями тоже) в порядке путей; ФАЙЛ *.xlsx — книга Excel,
+               *.csv — таблица CSV (UTF-8 с BOM, через запятую)
+  --book ФАЙЛ  записать книгу работ по разделам для жюри и гостей; ФАЙЛ *.html —
+               одна страница с картинками внутри, *.pdf — PDF формата A4; в книге
+               нет идентификаторов, адресов, телефонов, почты и комментариев,
+               работа, присланная дважды, стоит один раз (по последнему сохранению)
   -h, --help   показать эту справку
   --version    показать версию программы
   --           дальше только пути
 
 Код завершения: 0 — замечаний нет, 1 — есть замечания, 2 — путь не удалось
-прочитать или параметры указаны неверно.
+прочитать, ФАЙЛ не удалось записать или параметры указаны неверно. Отчёт и
+код завершения с --works и --book те же, что без них.
 )";
 
 void Write(std::FILE *stream, const QString &text)
@@ -64,6 +82,8 @@ struct CommandLine
     Action action = Action::Check;
     QString error; // Russian, for Fail
     bool csv = false;
+    QString works; // the list's file, empty when not asked for
+    QString book;
     QStringList paths;
 };
 
@@ -82,7 +102,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption csv(u"csv"_s);
     const QCommandLineOption help(QStringList { u"h"_s, u"help"_s });
     const QCommandLineOption version(u"version"_s);
-    parser.addOptions({ csv, help, version });
+    const QCommandLineOption works(u"works"_s, QString(), u"ФАЙЛ"_s);
+    const QCommandLineOption book(u"book"_s, QString(), u"ФАЙЛ"_s);
+    parser.addOptions({ csv, help, version, works, book });
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -91,6 +113,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             return Failure(
                 u"неизвестный параметр «%1»"_s.arg((name.size() == 1 ? u"-"_s : u"--"_s) + name));
         }
+        if (arguments.size() > 1
+            && (arguments.last() == u"--works"_s || arguments.last() == u"--book"_s))
+            return Failure(u"после «%1» не указан файл"_s.arg(arguments.last()));
         // The only other fault: a value given to an option that takes none.
         const auto given
             = std::find_if(arguments.begin() + 1, arguments.end(), [](const QString &argument) {
@@ -106,6 +131,16 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         line.action = CommandLine::Action::PrintVersion;
     } else {
         line.csv = parser.isSet(csv);
+        line.works = parser.value(works);
+        line.book = parser.value(book);
+        if (!line.works.isEmpty() && !line.works.endsWith(u".xlsx"_s, Qt::CaseInsensitive)
+            && !line.works.endsWith(u".csv"_s, Qt::CaseInsensitive))
+            return Failure(
+                u"«%1»: список работ записывается в файл .xlsx или .csv"_s.arg(line.works));
+        if (!line.book.isEmpty() && !line.book.endsWith(u".html"_s, Qt::CaseInsensitive)
+            && !line.book.endsWith(u".pdf"_s, Qt::CaseInsensitive))
+            return Failure(
+                u"«%1»: книга работ записывается в файл .html или .pdf"_s.arg(line.book));
         line.paths = parser.positionalArguments();
         if (line.paths.isEmpty())
             return Failure(u"не указано, что проверять"_s);
@@ -136,6 +171,84 @@ QString Report(const std::vector<FoundFile> &files, const CheckRunResult &run, b
             qsizetype(files.size()) - run.unreadable.size(), filesWithProblems, problemCount);
     }
     return out;
+}
+
+// The list and the book of works: their files, staged before the check so that one
+// that cannot be written is told at once, and the records the check keeps for them.
+class WorksOutput
+{
+public:
+    explicit WorksOutput(const CommandLine &line)
+    {
+        if (line.works.isEmpty() && line.book.isEmpty())
+            return;
+        tempFolder_ = WritableTempFolder({ QDir::tempPath() });
+        if (!line.works.isEmpty()) {
+            list_ = std::make_unique<AtomicFile>(line.works, Durability::Durable);
+            list_->append({});
+        }
+        if (!line.book.isEmpty()) {
+            book_ = std::make_unique<AtomicFile>(line.book, Durability::Durable);
+            book_->append({});
+            pictures_ = std::make_unique<ScratchFile>(tempFolder_);
+        }
+    }
+
+    bool wanted() const { return list_ || book_; }
+
+    void keep(const CheckedFile &file)
+    {
+        std::optional<WorkRecord> work
+            = MakeWorkRecord(file.file.shown, file.read, file.check.problems, pictures_.get());
+        if (!work)
+            return;
+        works_.push_back(std::move(*work));
+        indices_.push_back(file.index);
+    }
+
+    // Writes the files once the clashes between files are known; throws LentarError.
+    void write(const CheckRunResult &run)
+    {
+        for (std::size_t k = 0; k < works_.size(); ++k)
+            works_[k].problems = run.problems[std::size_t(indices_[k])].size();
+        std::stable_sort(works_.begin(), works_.end(), ByPath);
+        if (pictures_ && !pictures_->failure().isEmpty())
+            throw LentarError(pictures_->failure().toStdString());
+        if (list_) {
+            if (list_->path().endsWith(u".csv"_s, Qt::CaseInsensitive))
+                WriteWorksCsv(*list_, works_);
+            else
+                WriteWorksXlsx(*list_, works_, tempFolder_);
+            Written(u"список работ записан"_s, *list_);
+        }
+        if (book_) {
+            const BookInput input { works_, pictures_.get(), QDateTime::currentDateTime() };
+            if (book_->path().endsWith(u".pdf"_s, Qt::CaseInsensitive))
+                WriteBookPdf(*book_, input);
+            else
+                WriteBookHtml(*book_, input);
+            Written(u"книга работ записана"_s, *book_);
+        }
+    }
+
+private:
+    static void Written(const QString &what, const AtomicFile &file)
+    {
+        Write(stderr,
+            u"lentar-check: %1 в «%2»\n"_s.arg(what, QDir::toNativeSeparators(file.path())));
+    }
+
+    QString tempFolder_;
+    std::unique_ptr<AtomicFile> list_;
+    std::unique_ptr<AtomicFile> book_;
+    std::unique_ptr<ScratchFile> pictures_;
+    std::vector<WorkRecord> works_;
+    std::vector<qsizetype> indices_;
+};
+
+void WriteError(const LentarError &error)
+{
+    Write(stderr, u"lentar-check: "_s + QString::fromStdString(error.what()) + u'\n');
 }
 
 } // namespace
@@ -169,11 +282,33 @@ int main(int argc, char **argv)
         break;
     }
 
+    // The PDF's text is laid out with the fonts QtGui finds. No window is ever shown,
+    // so no display is needed, and Qt's notes about the desktop it runs without are no
+    // business of the organisers'.
+    std::optional<QGuiApplication> gui;
+    if (line.book.endsWith(u".pdf"_s, Qt::CaseInsensitive)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                Write(stderr, u"lentar-check: "_s + text + u'\n');
+        });
+        gui.emplace(argc, argv);
+    }
+    std::optional<WorksOutput> output;
+    try {
+        output.emplace(line);
+    } catch (const LentarError &error) {
+        WriteError(error);
+        return kCannotRun;
+    }
+
     const WalkResult walk = CollectLentarFiles(line.paths);
 
     ProgressBar bar(stderr);
     CheckRunOptions options;
     options.progress = [&bar](qsizetype done, qsizetype total) { bar.update(done, total); };
+    if (output->wanted())
+        options.fileChecked = [&output](const CheckedFile &file) { output->keep(file); };
     const CheckRunResult run = RunCheck(walk.files, options);
     bar.finish();
 
@@ -184,6 +319,12 @@ int main(int argc, char **argv)
 
     Write(stdout, Report(walk.files, run, line.csv));
     std::fflush(stdout);
+    try {
+        output->write(run);
+    } catch (const LentarError &error) {
+        WriteError(error);
+        return kCannotRun;
+    }
 
     if (!errors.isEmpty())
         return kCannotRun;

@@ -2,6 +2,7 @@
 // and what a replaced file keeps.
 
 #include "platform/files.h"
+#include "platform/scratch_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +67,8 @@ private slots:
     void replacedFileKeepsItsModeAndLink_data();
     void replacedFileKeepsItsModeAndLink();
     void uncommittedWriteLeavesNothing();
+    void appendedPiecesTakeTheNameTogether();
+    void scratchFileGivesPiecesBack();
     void failedReads_data();
     void failedReads();
 };
@@ -206,6 +210,44 @@ void FilesTest::uncommittedWriteLeavesNothing()
     // A second commit has nothing to put in place.
     QVERIFY_THROWS_EXCEPTION(FileError, file.commit());
     QCOMPARE(Bytes(path), QByteArray("new bytes"));
+}
+
+// lentar-check's book is written piece by piece: the name holds the earlier file until
+// the last piece is in, and an unfinished file leaves nothing.
+void FilesTest::appendedPiecesTakeTheNameTogether()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QString path = scratch.filePath(u"книга.html"_s);
+    QVERIFY(Put(path, "earlier"));
+    {
+        AtomicFile file(path, Durability::Durable);
+        file.append("first ");
+        file.append("second");
+        QCOMPARE(Bytes(path), QByteArray("earlier"));
+    }
+    QCOMPARE(Entries(scratch.path()), QStringList { u"книга.html"_s });
+    AtomicFile file(path, Durability::Durable);
+    file.append("first ");
+    file.append("second");
+    file.commit();
+    QCOMPARE(Bytes(path), QByteArray("first second"));
+    QCOMPARE(Entries(scratch.path()), QStringList { u"книга.html"_s });
+}
+
+void FilesTest::scratchFileGivesPiecesBack()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    std::optional<ScratchFile> file(std::in_place, scratch.path() + u'/');
+    const ScratchFile::Piece first = file->add("first");
+    const ScratchFile::Piece second = file->add(QByteArray(100000, 'x'));
+    QCOMPARE(file->read(second), QByteArray(100000, 'x'));
+    QCOMPARE(file->read(first), QByteArray("first"));
+    QCOMPARE(file->read({}), QByteArray());
+    QCOMPARE(file->failure(), QString());
+    QCOMPARE(Entries(scratch.path()), QStringList()); // nobody else sees it
+    QVERIFY_THROWS_EXCEPTION(FileError, ScratchFile(scratch.path() + u"/нет/"_s));
 }
 
 void FilesTest::failedReads_data()
