@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libjpeg-dev libxslt1-dev libxml2-dev
-  libhunspell-dev hunspell-ru
+  libhunspell-dev hunspell-ru libxlsxwriter-dev
   xvfb xauth fonts-dejavu-core
 )
 # Building the Debian package (scripts/package.sh): dpkg-shlibdeps works out its
@@ -18,6 +18,8 @@ if [ "${LENTAR_WITH_PACKAGE_TOOLS:-0}" = 1 ]; then
 fi
 if [ "${LENTAR_WITH_TEST_TOOLS:-0}" = 1 ]; then
   packages+=(chromium clang libclang-rt-14-dev imagemagick)
+  # lentar-check's list and book read back: the workbook out of its zip, the PDF's text.
+  packages+=(unzip poppler-utils)
   packages+=(libbenchmark-dev python3)
   # The package and installation checks (scripts/package-check.sh).
   packages+=("${package_tools[@]}" lintian desktop-file-utils appstream shared-mime-info
