@@ -83,11 +83,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://vantorela.example/lentar/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# dpkg-shlibdeps works out the libraries (Hunspell's among them); the window also
-# needs Qt's platform plugins, which libqt6gui6 only recommends, and the spell check
-# the Russian dictionary, which no library pulls in.
+# dpkg-shlibdeps works out the libraries (Hunspell's and libxlsxwriter's among them);
+# the window also needs Qt's platform plugins, which libqt6gui6 only recommends, the
+# spell check the Russian dictionary, which no library pulls in, and lentar-check's
+# PDF book a font with Cyrillic letters (fontconfig may settle for one without).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, hunspell-ru")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, hunspell-ru, fonts-dejavu-core")
 # xdg-open shows the preview in the browser; Qt's own dialogs speak Russian with
 # its translations.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")

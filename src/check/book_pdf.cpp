@@ -8,6 +8,8 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 
+#include <deque>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -20,6 +22,7 @@ constexpr int kResolution = 300; // dots an inch of the page's coordinates
 constexpr qreal kMarginMm = 18;
 constexpr qreal kFooterMm = 10; // below the text, for the page number
 constexpr char kPictureUrl[] = "picture:";
+constexpr std::size_t kPicturesAhead = 8;
 
 // What QPdfWriter writes, passed on to the one write path. A failure is kept and told
 // after the painter has finished, since it cannot pass through Qt.
@@ -63,7 +66,8 @@ private:
 const char kWorkStyle[]
     = "h3 { font-size: 13pt; margin-bottom: 4pt; } p { margin-top: 2pt; margin-bottom: 2pt; } "
       ".also { font-style: italic; color: #444444; } "
-      ".caption { font-style: italic; color: #444444; } ";
+      ".caption { font-style: italic; color: #444444; } "
+      "table { font-size: 12pt; } ";
 
 class BookPainter
 {
@@ -82,8 +86,31 @@ public:
         y_ = text_.top();
     }
 
-    QPainter &painter() { return painter_; }
-    const QRectF &text() const { return text_; }
+    struct TitleLine
+    {
+        QString text;
+        int points;
+        bool bold;
+        int spaceBeforeMm;
+    };
+
+    // Lines centred from a third of the page down, each wrapped where it must be.
+    void titlePage(const QList<TitleLine> &lines)
+    {
+        const qreal mm = kResolution / 25.4;
+        qreal y = text_.top() + text_.height() / 3;
+        for (const TitleLine &line : lines) {
+            QFont font(font_.family(), line.points);
+            font.setBold(line.bold);
+            painter_.setFont(font);
+            const QRectF box(
+                text_.left(), y + line.spaceBeforeMm * mm, text_.width(), text_.height());
+            const QRectF used
+                = painter_.boundingRect(box, Qt::AlignHCenter | Qt::TextWordWrap, line.text);
+            painter_.drawText(box, Qt::AlignHCenter | Qt::TextWordWrap, line.text);
+            y = used.bottom();
+        }
+    }
 
     void newPage()
     {
@@ -183,17 +210,10 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
         writer.setCreator(u"lentar-check"_s);
         BookPainter book(writer);
 
-        QTextDocument &titlePage = book.layOut(
-            u"<div align=\"center\"><p style=\"font-size: 22pt; font-weight: bold;\">"_s
-            + Escaped(QString::fromUtf16(kBookFestival))
-            + u"</p><p style=\"font-size: 18pt; margin-top: 24pt;\">"_s
-            + QString::fromUtf16(kBookTitle) + u"</p><p style=\"margin-top: 36pt;\">"_s
-            + u"Всего работ: "_s + QString::number(plan.workCount) + u"</p><p>Составлено "_s
-            + input.made.toString(u"dd.MM.yyyy"_s) + u"</p></div>"_s);
-        book.painter().save();
-        book.painter().translate(book.text().left(), book.text().top() + book.text().height() / 3);
-        titlePage.drawContents(&book.painter());
-        book.painter().restore();
+        book.titlePage({ { QString::fromUtf16(kBookFestival), 22, true, 0 },
+            { QString::fromUtf16(kBookTitle), 18, false, 12 },
+            { u"Всего работ: "_s + QString::number(plan.workCount), 12, false, 20 },
+            { u"Составлено "_s + input.made.toString(u"dd.MM.yyyy"_s), 12, false, 4 } });
 
         book.newPage();
         QString contents = u"<h2>Содержание</h2><table width=\"100%\" cellpadding=\"3\">"_s;
@@ -203,23 +223,39 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
         }
         book.place(book.layOut(contents + u"</table>"_s), 0);
 
+        // The pictures are read and decoded on other threads a few works ahead, while
+        // this one lays out the text and the PDF writer encodes what it is given.
+        std::vector<std::pair<const BookSection *, std::size_t>> entries;
         for (const BookSection &section : plan.sections) {
-            book.newPage();
-            book.place(book.layOut(u"<h2>"_s + Escaped(section.caption) + u"</h2>"_s), 0);
-            for (const std::size_t i : section.works) {
-                const WorkRecord &work = input.works[i];
-                QImage picture;
-                if (work.picture == PictureState::Sound && input.pictures && !work.jpeg.isNull())
-                    picture = QImage::fromData(input.pictures->read(work.jpeg), "JPEG");
-                book.place(
-                    book.layOut(WorkHtml(work, section.subject,
-                                    picture.isNull() ? QString() : QString::fromLatin1(kPictureUrl),
-                                    picture.width(), picture.height()),
-                        picture),
-                    kResolution / 6.0);
-                if (device.error())
-                    throw *device.error();
+            for (const std::size_t i : section.works)
+                entries.emplace_back(&section, i);
+        }
+        const auto load = [&input](std::size_t i) {
+            const WorkRecord &work = input.works[i];
+            if (work.picture != PictureState::Sound || !input.pictures || work.jpeg.isNull())
+                return QImage();
+            return QImage::fromData(input.pictures->read(work.jpeg), "JPEG");
+        };
+        std::deque<std::future<QImage>> ahead;
+        std::size_t requested = 0;
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            for (; requested < entries.size() && requested < e + kPicturesAhead; ++requested)
+                ahead.push_back(std::async(std::launch::async, load, entries[requested].second));
+            const QImage picture = ahead.front().get();
+            ahead.pop_front();
+            const BookSection &section = *entries[e].first;
+            if (e == 0 || entries[e - 1].first != &section) {
+                book.newPage();
+                book.place(book.layOut(u"<h2>"_s + Escaped(section.caption) + u"</h2>"_s), 0);
             }
+            book.place(
+                book.layOut(WorkHtml(input.works[entries[e].second], section.subject,
+                                picture.isNull() ? QString() : QString::fromLatin1(kPictureUrl),
+                                picture.width(), picture.height()),
+                    picture),
+                kResolution / 6.0);
+            if (device.error())
+                throw *device.error();
         }
         book.finishPage();
     }

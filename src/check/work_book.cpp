@@ -56,7 +56,7 @@ QString Title(const WorkRecord &work)
 const char kStyle[] = R"(
 body { font-family: "DejaVu Serif", serif; max-width: 44em; margin: 2em auto; padding: 0 1em;
   color: #111; line-height: 1.4; }
-.title-page { text-align: center; padding: 30vh 0 4em; break-after: page; }
+.title-page { text-align: center; padding: 12vh 0 4em; break-after: page; }
 .title-page h1 { font-size: 1.8em; margin: 0 0 1em; }
 .title-page .subtitle { font-size: 1.5em; margin: 0 0 2em; }
 nav { break-after: page; }
