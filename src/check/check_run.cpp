@@ -1,6 +1,7 @@
 #include "check/check_run.h"
 
 #include "check/cross_check.h"
+#include "check/report.h"
 #include "document/lentar_reader.h"
 
 #include <QFileInfo>
@@ -113,8 +114,8 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
     for (std::size_t i = 0; i < files.size(); ++i) {
         result.problems[i].append(across[i]);
         if (unreadable[i])
-            result.unreadable.append(QStringLiteral("не удалось прочитать «%1»: %2")
-                                         .arg(files[i].shown, *unreadable[i]));
+            result.unreadable.append(
+                QStringLiteral("«%1»: %2").arg(files[i].shown, AsRemark(*unreadable[i])));
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "check/file_check.h"
 
+#include "check/report.h"
 #include "document/completeness.h"
 #include "document/lentar_reader.h"
 #include "picture/jpeg_inspect.h"
@@ -46,7 +47,7 @@ void AddCompletenessProblems(const LentarDocument &doc, CheckProblems &problems)
             [&line](const GapCode &gap) { return line == QStringView(gap.line); });
         const char *code = known != std::end(kGapCodes) ? known->code : CheckCode::Incomplete;
         problems.append(CheckProblem { QString::fromLatin1(code),
-            u"не заполнено то, без чего лентар не сохранить: "_s + line });
+            u"не заполнено то, без чего лентар не сохранить: "_s + AsRemark(line) });
     }
 }
 
@@ -95,7 +96,7 @@ FileCheck CheckReadLentar(const LentarReadResult &read)
         if (refusal.code == ReadCode::ReadError || refusal.code == ReadCode::NotAFile)
             check.unreadable = refusal.message;
         else
-            check.problems.append(CheckProblem { refusal.code, refusal.message });
+            check.problems.append(CheckProblem { refusal.code, AsRemark(refusal.message) });
         return check;
     }
     for (const ReadFinding &finding : read.findings) {
@@ -103,7 +104,7 @@ FileCheck CheckReadLentar(const LentarReadResult &read)
         // is judged from the JPEG itself below.
         if (finding.code == ReadCode::BadPictureSize)
             continue;
-        check.problems.append(CheckProblem { finding.code, finding.message });
+        check.problems.append(CheckProblem { finding.code, AsRemark(finding.message) });
     }
     AddCompletenessProblems(read.doc, check.problems);
     AddPictureProblems(read, check.problems);

@@ -1,5 +1,7 @@
 #include "check/file_walk.h"
 
+#include "platform/files.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -21,14 +23,10 @@ QString FromPath(const fs::path &path)
     return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }
 
-QString Reason(const std::error_code &error)
-{
-    return QString::fromLocal8Bit(error.message());
-}
-
+// The system's reasons in the program's own Russian words, whatever the locale.
 QString CannotRead(const QString &path, const std::error_code &error)
 {
-    return QStringLiteral("не удалось прочитать «%1»: %2").arg(path, Reason(error));
+    return QStringLiteral("«%1»: %2").arg(path, SystemErrorText(error.value()));
 }
 
 bool IsLentarName(const fs::path &name)
@@ -64,8 +62,7 @@ public:
             return;
         }
         if (!fs::is_regular_file(status)) {
-            result_.errors.append(
-                QStringLiteral("не удалось прочитать «%1»: это не файл и не папка").arg(argument));
+            result_.errors.append(QStringLiteral("«%1»: это не файл и не папка").arg(argument));
             return;
         }
         add(FoundFile { argument }, path);

@@ -2,6 +2,13 @@
 
 using namespace Qt::StringLiterals;
 
+QString AsRemark(QString sentence)
+{
+    if (sentence.size() > 1 && sentence.at(0).isUpper() && sentence.at(1).isLower())
+        sentence[0] = sentence.at(0).toLower();
+    return sentence;
+}
+
 QString CsvField(const QString &text)
 {
     const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\n')

@@ -5,6 +5,11 @@
 #include <QByteArray>
 #include <QString>
 
+// A sentence of another layer (the reader's findings, the editor's list of gaps) in the
+// voice of every message (see CheckProblem): a capitalised first word loses its
+// capital, an abbreviation keeps it.
+QString AsRemark(QString sentence);
+
 // One field of a CSV row: quoted, with its quotation marks doubled, when it holds a
 // comma, a quotation mark or a line break.
 QString CsvField(const QString &text);

@@ -58,8 +58,11 @@ private slots:
         QVERIFY(!check.unreadable);
         codes.sort();
         QCOMPARE(CodesOf(check.problems), codes);
+        // Every message in one voice: the rest of a line after "file: ".
         for (const CheckProblem &problem : check.problems)
-            QVERIFY2(!problem.message.isEmpty(), qPrintable(problem.code));
+            QVERIFY2(problem.message.size() > 1
+                    && !(problem.message[0].isUpper() && problem.message[1].isLower()),
+                qPrintable(problem.message));
         // A file that is a lentar at all takes part in the checks across files.
         const bool refused = !codes.isEmpty()
             && QStringList({ u"not-xml"_s, u"wrong-root"_s, u"no-work"_s, u"wrong-season"_s,
@@ -81,7 +84,7 @@ private slots:
         QCOMPARE(CodesOf(check.problems),
             QStringList({ u"missing-leaders"_s, u"missing-subject"_s, u"missing-title"_s }));
         // Each names its gap in the editor's own words.
-        QVERIFY(check.problems.at(0).message.endsWith(u"Название работы"_s));
+        QVERIFY(check.problems.at(0).message.endsWith(u": название работы"_s));
     }
 
     void missingFileIsUnreadableNotAProblem()
