@@ -309,7 +309,7 @@ void Save(benchmark::State &state)
     for (auto _ : state) {
         TimedPlatform platform(TempPath(u"save-temp/"_s));
         platform.saveFileAnswers.enqueue(path);
-        if (!SaveLentar(g_lentar, platform) || !platform.confirmed)
+        if (!SaveLentarFile(g_lentar, platform, {}).has_value() || !platform.confirmed)
             return Fail(state, "the save did not confirm");
         state.SetIterationTime(Seconds(*platform.confirmed - platform.chosen));
     }

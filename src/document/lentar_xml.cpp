@@ -217,8 +217,3 @@ QByteArray PreviewFileBytes(const QString &text)
 {
     return text.toUtf8();
 }
-
-void WriteLentarFile(const QString &text, const QString &path)
-{
-    WriteFileAtomically(path, LentarFileBytes(text));
-}

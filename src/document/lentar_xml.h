@@ -1,7 +1,6 @@
 #pragma once
 
 #include "document/lentar_document.h"
-#include "platform/files.h"
 
 #include <QByteArray>
 #include <QList>
@@ -43,8 +42,3 @@ QString SerializeLentar(const XmlElement &root);
 QByteArray LentarFileBytes(const QString &text);
 // Bytes of the preview document: the UTF-8 text alone.
 QByteArray PreviewFileBytes(const QString &text);
-
-// Writes a saved lentar file (LentarFileBytes) to path through the program's one
-// write path (WriteFileAtomically): the earlier file of that name stays intact when
-// anything fails. Throws FileError naming the path and the reason.
-void WriteLentarFile(const QString &text, const QString &path);

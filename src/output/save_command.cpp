@@ -144,11 +144,6 @@ void ShowIncompleteMessage(Platform &platform, const QString &missingItems)
         MessageIcon::Warning, MessageButtons::Ok);
 }
 
-bool SaveLentar(const LentarDocument &doc, Platform &platform)
-{
-    return SaveLentarFile(doc, platform, QString()).has_value();
-}
-
 std::optional<QString> SaveLentarFile(
     const LentarDocument &doc, Platform &platform, const QString &currentFile)
 {

@@ -25,13 +25,11 @@ SaveDialogSettings LentarSaveDialogSettings(const QString &proposedName);
 void ShowIncompleteMessage(Platform &platform, const QString &missingItems);
 
 // The save command: check, warn about characters the file cannot hold, ask for the
-// path, write the lentar and its stylesheet, confirm, clear the preview files. Returns
-// true when the lentar was saved. A write failure throws LentarError after leaving the
-// folder as it was: the earlier lentar of that name intact and no new stylesheet.
-bool SaveLentar(const LentarDocument &doc, Platform &platform);
-
-// The same for a lentar that came from the file currentFile (empty for a new one): the
-// dialog proposes that file's folder and name instead of a name made from the title.
-// Returns the path written, or nothing when the lentar was not saved.
+// path, write the lentar and its stylesheet, confirm, clear the preview files. For a
+// lentar that came from the file currentFile the dialog proposes that file's folder and
+// name; for a new one (currentFile empty), a name made from the title. Returns the path
+// written, or nothing when the lentar was not saved. A write failure throws LentarError
+// after leaving the folder as it was: the earlier lentar of that name intact and no new
+// stylesheet.
 std::optional<QString> SaveLentarFile(
     const LentarDocument &doc, Platform &platform, const QString &currentFile);

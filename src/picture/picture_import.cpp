@@ -102,11 +102,3 @@ std::optional<QString> ChoosePicture(Platform &platform)
     return platform.askOpenPicture(
         QStringLiteral("Открыть изображение"), QString::fromUtf8(kPictureDialogFilter));
 }
-
-std::optional<ImportedPicture> ImportChosenPicture(Platform &platform)
-{
-    const std::optional<QString> path = ChoosePicture(platform);
-    if (!path)
-        return std::nullopt;
-    return ImportPicture(*path, platform.tempFolder());
-}

@@ -49,6 +49,3 @@ ImportedPicture ImportPicture(const QString &sourcePath, const QString &tempFold
 
 // Asks for a picture through the platform's open dialog; nothing when the user cancels.
 std::optional<QString> ChoosePicture(Platform &platform);
-
-// Asks for a picture and imports it; nothing when the user cancels.
-std::optional<ImportedPicture> ImportChosenPicture(Platform &platform);

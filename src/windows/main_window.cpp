@@ -319,14 +319,6 @@ LentarDocument MainWindow::document() const
     return doc;
 }
 
-void MainWindow::setDocument(const LentarDocument &doc)
-{
-    const QImage pixels = doc.picture.present
-        ? QImage::fromData(QByteArray::fromBase64(doc.picture.base64), "JPEG")
-        : QImage();
-    showDocument(doc, pixels.isNull() ? nullptr : &pixels);
-}
-
 void MainWindow::showDocument(const LentarDocument &doc, const QImage *pixels)
 {
     titleEdit_->setText(doc.title);

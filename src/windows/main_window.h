@@ -32,8 +32,6 @@ public:
 
     // The lentar as the window shows it.
     LentarDocument document() const;
-    // Shows doc in the window (the subject dialog's boxes follow its subject slots).
-    void setDocument(const LentarDocument &doc);
     // Opens the lentar file at path as the command "Открыть" does, asking first what to do
     // with unsaved changes. True when the file was opened.
     bool openLentar(const QString &path);

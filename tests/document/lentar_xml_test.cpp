@@ -1,13 +1,7 @@
-#include "codec/error.h"
 #include "document/lentar_xml.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -81,14 +75,6 @@ QByteArray FileBytes(const QString &text, LentarVariant variant)
     return variant == LentarVariant::Saved ? LentarFileBytes(text) : PreviewFileBytes(text);
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
-}
-
 } // namespace
 
 class LentarXmlTest : public QObject
@@ -98,9 +84,6 @@ class LentarXmlTest : public QObject
 private slots:
     void goldenFile_data();
     void goldenFile();
-    void writeReplacesEarlierFile();
-    void writeFailureKeepsEarlierFile();
-    void writeIntoMissingFolderFails();
     void benchmarkSaveFullLentar();
 };
 
@@ -176,68 +159,6 @@ void LentarXmlTest::goldenFile()
 
     const QString text = SerializeLentar(BuildLentarXml(doc, stored, variant));
     QCOMPARE(FileBytes(text, variant), expected);
-
-    // The same bytes must land on disk.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"golden.lnr.xml"_s);
-    if (variant == LentarVariant::Saved)
-        WriteLentarFile(text, path);
-    else
-        WriteFileAtomically(path, PreviewFileBytes(text));
-    QCOMPARE(ReadAll(path), expected);
-}
-
-void LentarXmlTest::writeReplacesEarlierFile()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"work.lnr.xml"_s);
-    {
-        QFile earlier(path);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write(QByteArray(10000, 'x'));
-    }
-    WriteLentarFile(u"Я"_s, path);
-    QCOMPARE(ReadAll(path), QByteArray("\xEF\xBB\xBF\xD0\xAF\r\n"));
-}
-
-void LentarXmlTest::writeFailureKeepsEarlierFile()
-{
-    if (geteuid() == 0)
-        QSKIP("root writes into read-only folders");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"work.lnr.xml"_s);
-    const QByteArray earlierBytes = "earlier lentar";
-    {
-        QFile earlier(path);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write(earlierBytes);
-    }
-    QFile::Permissions folderPermissions = QFile::permissions(dir.path());
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    QString message;
-    try {
-        WriteLentarFile(u"new"_s, path);
-    } catch (const LentarError &error) {
-        message = QString::fromStdString(error.what());
-    }
-    QFile::setPermissions(dir.path(), folderPermissions);
-    QVERIFY2(message.startsWith(u"Не удалось записать файл «"_s), qPrintable(message));
-    QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
-    QCOMPARE(ReadAll(path), earlierBytes);
-    QCOMPARE(
-        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList(u"work.lnr.xml"_s));
-}
-
-void LentarXmlTest::writeIntoMissingFolderFails()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"missing/work.lnr.xml"_s);
-    QVERIFY_THROWS_EXCEPTION(LentarError, WriteLentarFile(u"text"_s, path));
-    QVERIFY(!QFile::exists(path));
 }
 
 void LentarXmlTest::benchmarkSaveFullLentar()

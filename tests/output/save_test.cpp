@@ -77,7 +77,7 @@ void SaveTest::incompleteLentarStopsBeforeTheDialog()
 {
     Scene scene;
     QVERIFY(scene.ready());
-    QVERIFY(!SaveLentar(LentarDocument {}, scene.platform));
+    QVERIFY(!SaveLentarFile(LentarDocument {}, scene.platform, {}).has_value());
 
     QCOMPARE(scene.platform.messages.size(), 1);
     const ScriptedPlatform::Message &message = scene.platform.messages.first();
@@ -101,7 +101,7 @@ void SaveTest::cancelledDialogWritesNothing()
 {
     Scene scene;
     QVERIFY(scene.ready());
-    QVERIFY(!SaveLentar(CompleteDocument(), scene.platform));
+    QVERIFY(!SaveLentarFile(CompleteDocument(), scene.platform, {}).has_value());
     QCOMPARE(scene.platform.saveRequests.size(), 1);
     QVERIFY(scene.platform.messages.isEmpty());
     QVERIFY(Entries(scene.target.path()).isEmpty());
@@ -149,7 +149,7 @@ void SaveTest::dialogSettings()
 {
     Scene scene;
     QVERIFY(scene.ready());
-    SaveLentar(CompleteDocument(), scene.platform);
+    SaveLentarFile(CompleteDocument(), scene.platform, {});
     QCOMPARE(scene.platform.saveRequests.size(), 1);
     const SaveDialogSettings &settings = scene.platform.saveRequests.first();
     QCOMPARE(settings.title, u"Сохранение файла лентара"_s);
@@ -181,7 +181,7 @@ void SaveTest::savedLentar()
     scene.platform.saveFileAnswers.enqueue(path);
     const LentarDocument doc = CompleteDocument();
 
-    QVERIFY(SaveLentar(doc, scene.platform));
+    QVERIFY(SaveLentarFile(doc, scene.platform, {}).has_value());
 
     const QByteArray saved = ReadFile(path);
     QCOMPARE(saved, LentarFileBytes(SerializeLentar(BuildLentarXml(doc, scene.platform.now))));
@@ -214,7 +214,7 @@ void SaveTest::stylesheetFollowsTheLentarNotTheWorkingDirectory()
     const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
 
     scene.platform.saveFileAnswers.enqueue(scene.save(u"a.lnr.xml"_s));
-    QVERIFY(SaveLentar(CompleteDocument(), scene.platform));
+    QVERIFY(SaveLentarFile(CompleteDocument(), scene.platform, {}).has_value());
     QVERIFY(QFile::exists(scene.save(u"preview.lnr.xsl"_s)));
     QVERIFY(Entries(elsewhere.path()).isEmpty());
 }
@@ -266,7 +266,7 @@ void SaveTest::failedSave()
 
     QString error;
     try {
-        SaveLentar(doc, scene.platform);
+        SaveLentarFile(doc, scene.platform, {});
     } catch (const LentarError &e) {
         error = QString::fromUtf8(e.what());
     }

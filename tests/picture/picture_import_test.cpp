@@ -2,7 +2,6 @@
 
 #include "codec/error.h"
 #include "jpeg_fixtures.h"
-#include "platform/scripted_platform.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -409,32 +408,6 @@ private slots:
             QVERIFY2(Message(error).startsWith(kWriteFailed), qPrintable(Message(error)));
             QVERIFY(Message(error).size() > kWriteFailed.size());
         }
-    }
-
-    void chosenPictureIsImported()
-    {
-        QVERIFY(WriteFileBytes(source_, Photo(900, 600)));
-        ScriptedPlatform platform(temp_);
-        platform.openPictureAnswers.enqueue(source_);
-
-        const std::optional<ImportedPicture> picture = ImportChosenPicture(platform);
-
-        QVERIFY(picture.has_value());
-        QCOMPARE(picture->image.width, 300);
-        QCOMPARE(picture->image.height, 200);
-        QCOMPARE(ReadFileBytes(temp_ + kPreviewName), picture->jpeg);
-        QCOMPARE(platform.openPictureRequests.size(), 1);
-        QCOMPARE(platform.openPictureRequests[0].first, QStringLiteral("Открыть изображение"));
-        QCOMPARE(platform.openPictureRequests[0].second,
-            QStringLiteral("Изображения JPEG (*.jpg;*.jpeg)"));
-    }
-
-    void cancelledChoiceChangesNothing()
-    {
-        ScriptedPlatform platform(temp_);
-        QVERIFY(!ImportChosenPicture(platform).has_value());
-        QCOMPARE(platform.openPictureRequests.size(), 1);
-        QVERIFY(QDir(temp_).entryList(QDir::Files).isEmpty());
     }
 };
 

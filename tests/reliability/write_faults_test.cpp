@@ -248,7 +248,7 @@ void WriteFaultsTest::save()
     } else {
         ScriptedPlatform first(temp);
         first.saveFileAnswers.enqueue(path);
-        QVERIFY(SaveLentar(CompleteLentar(), first));
+        QVERIFY(SaveLentarFile(CompleteLentar(), first, {}).has_value());
         QVERIFY(QFileInfo(path).isFile());
     }
     WriteEarlierPreviewFiles(temp);
@@ -297,7 +297,7 @@ void WriteFaultsTest::save()
     QString message;
     bool saved = false;
     try {
-        saved = SaveLentar(later, platform);
+        saved = SaveLentarFile(later, platform, {}).has_value();
     } catch (const LentarError &error) {
         message = QString::fromUtf8(error.what());
     }

@@ -198,7 +198,7 @@ void HomeTest::save()
     doc.authors = { { ValidParticipantId("1234567"), u"Иванов"_s, u"Иван"_s, u"Иванович"_s } };
     doc.leaders = { { ValidParticipantId("7654321"), u"Петрова"_s, u"Мария"_s, u"Сергеевна"_s } };
     doc.invoiceLeader = 0;
-    window_->setDocument(doc);
+    EnterLentar(window_.get(), doc);
     const QString target = work_.filePath(u"сохранено/Работа.lnr.xml"_s);
     QVERIFY(QDir().mkpath(QFileInfo(target).path()));
 

@@ -100,13 +100,11 @@ private slots:
         QCOMPARE(helpShown(w), HelpText(kTitleHelp));
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(!w.isWindowModified());
+        QCOMPARE(w.document(), LentarDocument {});
         QCOMPARE(QApplication::focusWidget(), Child<QWidget>(&w, "title"));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Spring"));
         QCOMPARE(w.document().title, QStringLiteral("Spring"));
-        w.setDocument(LentarDocument {});
-        w.setWindowModified(false);
-        QVERIFY(!w.isWindowModified());
-        QCOMPARE(w.document(), LentarDocument {});
 
         // The placeholder frame: white with the size written in it.
         const QImage frame = Child<QLabel>(&w, "WorkImg")->pixmap().toImage();
@@ -284,7 +282,7 @@ private slots:
     void documentRoundTrip()
     {
         const LentarDocument doc = completeDocument();
-        window->setDocument(doc);
+        EnterLentar(window.get(), doc);
         QCOMPARE(window->document(), doc);
         QCOMPARE(Child<QLabel>(window.get(), "subj2")->text(),
             QStringLiteral("Литературное творчество"));
@@ -368,7 +366,7 @@ private slots:
     {
         MainWindow &w = *window;
         QTemporaryDir dir;
-        w.setDocument(completeDocument());
+        EnterLentar(&w, completeDocument());
         QVERIFY(w.isWindowModified());
         const QString path = dir.filePath(QStringLiteral("работа.lnr.xml"));
         platform->saveFileAnswers.enqueue(path);
@@ -399,7 +397,7 @@ private slots:
         // The picture caption and the names take typing once there is something to name.
         LentarDocument doc;
         doc.authors = { { ValidParticipantId("1234567"), {}, {}, {} } };
-        w.setDocument(doc);
+        EnterLentar(&w, doc);
         QTemporaryDir dir;
         platform->openPictureAnswers.enqueue(writeJpeg(dir.path(), 40, 30));
         ShowPage(&w, 1);
@@ -471,7 +469,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("close.lnr.xml"));
         if (edited)
-            w.setDocument(completeDocument());
+            EnterLentar(&w, completeDocument());
         if (answer >= 0)
             platform->messageAnswers.enqueue(MessageAnswer(answer));
         if (savePathGiven)

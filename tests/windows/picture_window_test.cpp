@@ -1,12 +1,11 @@
 #include "jpeg_fixtures.h"
 #include "platform/scripted_platform.h"
+#include "window_driver.h"
 #include "windows/main_window.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,14 +52,6 @@ public:
     QList<Cursor> atMessage;
 };
 
-template<typename T> T *Child(const QWidget *window, const char *name)
-{
-    T *child = window->findChild<T *>(QLatin1StringView(name));
-    if (!child)
-        qFatal("no %s", name);
-    return child;
-}
-
 QByteArray Photo(int width, int height, const FixtureOptions &options = {})
 {
     return EncodeFixture(PhotoSamples(width, height, 5), width, height, options);
@@ -86,8 +77,7 @@ private slots:
         window_ = std::make_unique<MainWindow>(*platform_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        QTabBar *tabs = Child<QTabWidget>(window_.get(), "SectionsTabs")->tabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        ShowPage(window_.get(), 1);
     }
 
     void cleanup()
@@ -143,6 +133,9 @@ private slots:
         // No busy cursor over the dialog, a busy one while the file is read, and the
         // ordinary one back before any message and after the import.
         QCOMPARE(platform_->atDialog, QList<Cursor> { std::nullopt });
+        QCOMPARE(platform_->openPictureRequests,
+            (QList<QPair<QString, QString>> { { QStringLiteral("Открыть изображение"),
+                QStringLiteral("Изображения JPEG (*.jpg;*.jpeg)") } }));
         QCOMPARE(platform_->atTempFolder, QList<Cursor> { Qt::WaitCursor });
         QCOMPARE(CurrentCursor(), std::nullopt);
         QCOMPARE(addImg->isEnabled(), !imported);

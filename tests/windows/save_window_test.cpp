@@ -6,10 +6,9 @@
 #include "output/preview_xslt.h"
 #include "platform/scripted_platform.h"
 #include "test_files.h"
+#include "window_driver.h"
 #include "windows/main_window.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -81,8 +80,6 @@ private slots:
 
 private:
     // Replaces the text of a field the way a user does: select all, paste.
-    void pasteInto(const char *field, const QString &text);
-    void pressSave();
     QStringList savedFiles() const;
 
     std::unique_ptr<QTemporaryDir> temp;
@@ -101,9 +98,9 @@ void SaveWindowTest::init()
     platform = std::make_unique<AcceptingPlatform>(temp->path());
     platform->folder = target->path();
     window = std::make_unique<MainWindow>(*platform);
-    window->setDocument(completeDocument());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    EnterLentar(window.get(), completeDocument());
 }
 
 void SaveWindowTest::cleanup()
@@ -111,24 +108,6 @@ void SaveWindowTest::cleanup()
     window->setWindowModified(false);
     window.reset();
     platform.reset();
-}
-
-void SaveWindowTest::pasteInto(const char *field, const QString &text)
-{
-    auto *edit = window->findChild<QLineEdit *>(QString::fromLatin1(field));
-    QVERIFY2(edit, field);
-    QGuiApplication::clipboard()->setText(text);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit->text(), text);
-}
-
-void SaveWindowTest::pressSave()
-{
-    auto *button = window->findChild<QPushButton *>(u"SaveButton"_s);
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 QStringList SaveWindowTest::savedFiles() const
@@ -158,11 +137,11 @@ void SaveWindowTest::extensionIsAppended()
     QFETCH(QString, title);
     QFETCH(QString, typed);
     QFETCH(QString, saved);
-    pasteInto("title", title);
+    PasteInto(window.get(), "title", title);
     if (!typed.isEmpty())
         platform->saveFileAnswers.enqueue(target->filePath(typed));
 
-    pressSave();
+    Click(window.get(), "SaveButton");
 
     QCOMPARE(platform->saveRequests.size(), 1);
     QVERIFY(platform->saveRequests.first().initialFileName.endsWith(u".lnr.xml"_s));
@@ -194,7 +173,7 @@ void SaveWindowTest::appendedNameAsksBeforeReplacing()
     platform->saveFileAnswers.enqueue(target->filePath(u"Версия 2.0"_s));
     platform->messageAnswers.enqueue(MessageAnswer(answer));
 
-    pressSave();
+    Click(window.get(), "SaveButton");
 
     QVERIFY(!platform->messages.isEmpty());
     const ScriptedPlatform::Message &question = platform->messages.first();
@@ -227,11 +206,11 @@ void SaveWindowTest::longTitleIsCutToFit()
 {
     QFETCH(QString, title);
     QFETCH(QString, saved);
-    pasteInto("title", title);
+    PasteInto(window.get(), "title", title);
 
     // The second save replaces the file the first one wrote.
-    pressSave();
-    pressSave();
+    Click(window.get(), "SaveButton");
+    Click(window.get(), "SaveButton");
 
     QCOMPARE(platform->saveRequests.size(), 2);
     QCOMPARE(platform->saveRequests.first().initialFileName, saved);
@@ -262,7 +241,7 @@ void SaveWindowTest::savingIntoTheTemporaryFolder()
     }
     platform->saveFileAnswers.enqueue(folder + u'/' + name);
 
-    pressSave();
+    Click(window.get(), "SaveButton");
 
     QVERIFY(std::any_of(platform->messages.begin(), platform->messages.end(), IsSavedMessage));
     const QByteArray lentar = ReadFile(temp->filePath(name));
@@ -292,7 +271,7 @@ void SaveWindowTest::failedSaveLeavesNoStylesheet()
         QVERIFY(QDir(target->path()).mkdir(name));
     platform->saveFileAnswers.enqueue(target->filePath(name));
 
-    pressSave();
+    Click(window.get(), "SaveButton");
 
     QCOMPARE(platform->messages.size(), 1);
     const ScriptedPlatform::Message &shown = platform->messages.first();
@@ -317,12 +296,13 @@ void SaveWindowTest::charactersOutsideTheCodePage()
 {
     QFETCH(int, answer);
     QFETCH(bool, saved);
-    pasteInto("title", u"Кот 中"_s);
-    pasteInto("public_email", u"школа@пример.рф 😀"_s);
-    pasteInto("public_phone", u"+7 «123» № 45"_s); // all of these are in the code page
+    PasteInto(window.get(), "title", u"Кот 中"_s);
+    PasteInto(window.get(), "public_email", u"школа@пример.рф 😀"_s);
+    PasteInto(
+        window.get(), "public_phone", u"+7 «123» № 45"_s); // all of these are in the code page
     platform->messageAnswers.enqueue(MessageAnswer(answer));
 
-    pressSave();
+    Click(window.get(), "SaveButton");
 
     QVERIFY(!platform->messages.isEmpty());
     const ScriptedPlatform::Message &question = platform->messages.first();

@@ -3,8 +3,12 @@
 // What the window tests do the way a user does it: find a control by its name, click
 // it, tick a box, switch a page, answer a modal dialog as soon as it shows.
 
+#include "document/lentar_document.h"
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -73,4 +77,62 @@ inline std::shared_ptr<bool> WhenModal(const char *name, std::function<void(QWid
             dialog->close();
     });
     return shown;
+}
+
+// Pastes text into the field of that name over what it holds, as Ctrl+A, Ctrl+V do.
+inline void PasteInto(const QObject *top, const char *name, QString text)
+{
+    QGuiApplication::clipboard()->setText(
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QWidget *field = Child<QWidget>(top, name);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+}
+
+// Enters doc (all but its picture) into a fresh main window the way a user does:
+// pastes the texts, ticks the subjects in their dialog, adds the participants by
+// identifier and names them, and picks the invoice leader.
+inline void EnterLentar(QWidget *window, const LentarDocument &doc)
+{
+    const std::pair<const char *, QString> texts[] = { { "title", doc.title },
+        { "description", doc.description }, { "tech_request", doc.techRequest },
+        { "manual", doc.manual }, { "public_post_index", doc.publicPostIndex },
+        { "public_post_address", doc.publicPostAddress }, { "public_phone", doc.publicPhone },
+        { "public_email", doc.publicEmail }, { "Notes", doc.notes } };
+    for (const auto &[name, text] : texts) {
+        if (!text.isEmpty())
+            PasteInto(window, name, text);
+    }
+    if (doc.subjectSlots[0] != 0) {
+        WhenModal("Subjects", [&doc](QWidget *dialog) {
+            for (const int sb_id : doc.subjectSlots) {
+                if (sb_id != 0)
+                    Tick(dialog, sb_id);
+            }
+            Click(dialog, "Button1");
+        });
+        Click(window, "Button3");
+    }
+    ShowPage(window, 2);
+    const auto add = [window](const QList<Participant> &people, const char *button,
+                         std::array<const char *, 3> edits) {
+        for (const Participant &person : people) {
+            WhenModal("Form1", [&person](QWidget *dialog) {
+                QTest::keyClicks(Child<QWidget>(dialog, "AddID"), person.id);
+                Click(dialog, "Button1");
+            });
+            Click(window, button);
+            for (const auto &[edit, text] :
+                { std::pair { edits[0], person.surname }, std::pair { edits[1], person.name },
+                    std::pair { edits[2], person.patronymic } }) {
+                if (!text.isEmpty())
+                    PasteInto(window, edit, text);
+            }
+        }
+    };
+    add(doc.authors, "AuthorAdd", { "AuthorsLastname", "AuthorsName", "AuthorsPatronymic" });
+    add(doc.leaders, "TeacherAdd", { "TeachersLastname", "TeachersName", "TeachersPatronymic" });
+    for (int i = 0; i < doc.invoiceLeader; ++i)
+        QTest::keyClick(Child<QComboBox>(window, "LeaderID"), Qt::Key_Down);
+    ShowPage(window, 0);
 }
