@@ -22,11 +22,10 @@ constexpr qsizetype kNamedFiles = 3;
 // nine digits (that one is reported on its own and cannot be compared).
 std::optional<quint64> IdNumber(const QString &id)
 {
-    const std::string digits = NormalizeParticipantId(id.toStdString());
-    if (digits.size() != 9
-        || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    const ParsedParticipantId parsed = ParseParticipantId(id.toStdString());
+    if (parsed.shape == IdShape::NotNineDigits)
         return std::nullopt;
-    return std::stoull(digits);
+    return std::stoull(parsed.digits);
 }
 
 QString FormattedId(quint64 number)

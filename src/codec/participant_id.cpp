@@ -46,3 +46,16 @@ std::string FormatParticipantId(std::string_view normalizedId)
         formatted.insert(3, 1, '-');
     return formatted;
 }
+
+ParsedParticipantId ParseParticipantId(std::string_view text)
+{
+    ParsedParticipantId parsed;
+    std::string digits = NormalizeParticipantId(text);
+    if (digits.size() != 9
+        || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return parsed;
+    parsed.shape = CheckParticipantId(digits) ? IdShape::Valid : IdShape::WrongCheckDigits;
+    parsed.formatted = FormatParticipantId(digits);
+    parsed.digits = std::move(digits);
+    return parsed;
+}

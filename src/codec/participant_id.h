@@ -17,3 +17,20 @@ bool CheckParticipantId(std::string_view normalizedId);
 
 // Inserts "-" after the third and the sixth character.
 std::string FormatParticipantId(std::string_view normalizedId);
+
+enum class IdShape {
+    Valid,
+    NotNineDigits, // what is left after normalising is not nine digits
+    WrongCheckDigits, // nine digits whose last two are not the check digits of the rest
+};
+
+struct ParsedParticipantId
+{
+    IdShape shape = IdShape::NotNineDigits;
+    std::string digits; // the nine digits; empty when the text holds no nine digits
+    std::string formatted; // the same as XXX-XXX-XXX
+};
+
+// The one reading of an identifier, typed or written in a file: normalised, then
+// checked for nine digits and for its check digits.
+ParsedParticipantId ParseParticipantId(std::string_view text);

@@ -304,12 +304,6 @@ QByteArray EncodeBase64(const QByteArray &bytes, int groupsPerLine)
     return text;
 }
 
-bool IsNineDigits(const std::string &text)
-{
-    return text.size() == 9
-        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 QString PersonLabel(bool author, qsizetype index)
 {
     return (author ? u"автор "_s : u"руководитель "_s) + QString::number(index + 1);
@@ -655,15 +649,15 @@ private:
     {
         const QString field = ListField(author, index, "id");
         const QString who = PersonLabel(author, index);
-        const std::string normalized = NormalizeParticipantId(written.toStdString());
+        const ParsedParticipantId parsed = ParseParticipantId(written.toStdString());
         QString id;
-        if (!IsNineDigits(normalized)) {
+        if (parsed.shape == IdShape::NotNineDigits) {
             id = ReduceToCp1251(written);
             note(ReadCode::BadIdentifier, field,
                 u"Идентификатор «%1» (%2) не в формате XXX-XXX-XXX"_s.arg(id, who));
         } else {
-            id = QString::fromStdString(FormatParticipantId(normalized));
-            if (!CheckParticipantId(normalized))
+            id = QString::fromStdString(parsed.formatted);
+            if (parsed.shape == IdShape::WrongCheckDigits)
                 note(ReadCode::WrongCheckDigits, field,
                     u"Идентификатор %1 (%2) ошибочен: не сходятся контрольные цифры"_s.arg(
                         id, who));

@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -18,7 +17,6 @@
 #include <QValidator>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -212,17 +210,9 @@ bool IdentifierDialog::eventFilter(QObject *watched, QEvent *event)
 
 void IdentifierDialog::onIdentifierEdited()
 {
-    const QString text = identifierEdit_->text();
-    if (text.isEmpty()) {
-        addButton_->setEnabled(false);
-        return;
-    }
-    const QString normalized = QString::fromStdString(NormalizeParticipantId(text.toStdString()));
-    // The point counts as a decimal point whatever the desktop's locale, so
-    // "1234567.8" is a number below the range rather than an error. A text that is
-    // no number at all (a lone "-") simply cannot be an identifier.
-    bool isNumber = false;
-    const double value = std::trunc(QLocale::c().toDouble(normalized, &isNumber));
-    addButton_->setEnabled(
-        isNumber && normalized.size() == 9 && value > 100000000.0 && value < 999999999.0);
+    // The button takes nine digits strictly between 100000000 and 999999999 (digit
+    // strings of one length compare as their numbers do).
+    const ParsedParticipantId parsed = ParseParticipantId(identifierEdit_->text().toStdString());
+    addButton_->setEnabled(parsed.shape != IdShape::NotNineDigits && parsed.digits > "100000000"
+        && parsed.digits < "999999999");
 }

@@ -21,13 +21,6 @@
 
 namespace {
 
-// Identifiers are nine digits; a text of any other shape cannot pass the check.
-bool isNineDigits(const std::string &text)
-{
-    return text.size() == 9
-        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // The highlighted row, -1 when nothing is highlighted. A Ctrl+click takes the
 // highlight off the current row without moving it, so the current row alone does
 // not say who is chosen.
@@ -226,13 +219,13 @@ void ParticipantsPage::onAdd(Half &half)
     if (!typed)
         return;
 
-    const std::string normalized = NormalizeParticipantId(typed->toStdString());
-    if (!isNineDigits(normalized) || !CheckParticipantId(normalized)) {
+    const ParsedParticipantId parsed = ParseParticipantId(typed->toStdString());
+    if (parsed.shape != IdShape::Valid) {
         platform_.showMessage(QStringLiteral("Введен ошибочный ID"), QStringLiteral("Ошибка"),
             MessageIcon::Error, MessageButtons::Ok);
         return;
     }
-    const QString id = QString::fromStdString(FormatParticipantId(normalized));
+    const QString id = QString::fromStdString(parsed.formatted);
 
     // An identifier occurs at most once across both lists: a repeated one only shows
     // the participant who already has it.

@@ -46,20 +46,13 @@ QString Edited(const QString &raw, Kind kind, int limit = -1)
     return text;
 }
 
-bool IsNineDigits(const std::string &id)
-{
-    return id.size() == 9
-        && std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Identifiers are dashed as typing them would dash them; a text that is no identifier
 // stays as it is.
 QString EditedId(const QString &raw)
 {
     const QString text = Edited(raw, Kind::Attribute);
-    const std::string normalized = NormalizeParticipantId(text.toStdString());
-    return IsNineDigits(normalized) ? QString::fromStdString(FormatParticipantId(normalized))
-                                    : text;
+    const ParsedParticipantId parsed = ParseParticipantId(text.toStdString());
+    return parsed.shape == IdShape::NotNineDigits ? text : QString::fromStdString(parsed.formatted);
 }
 
 // What the editor would hold after the user typed the random record in, trimmed
@@ -116,10 +109,10 @@ QStringList IdentifierFindings(const LentarDocument &doc)
     const auto check = [&](const QList<Participant> &list, const QString &name) {
         for (qsizetype i = 0; i < list.size(); ++i) {
             const QString field = name + u'[' + QString::number(i) + u"].id"_s;
-            const std::string normalized = NormalizeParticipantId(list[i].id.toStdString());
-            if (!IsNineDigits(normalized))
+            const IdShape shape = ParseParticipantId(list[i].id.toStdString()).shape;
+            if (shape == IdShape::NotNineDigits)
                 expected.append(u"bad-identifier@"_s + field);
-            else if (!CheckParticipantId(normalized))
+            else if (shape == IdShape::WrongCheckDigits)
                 expected.append(u"wrong-check-digits@"_s + field);
             if (!list[i].id.isEmpty() && seen.contains(list[i].id))
                 expected.append(u"repeated-identifier@"_s + field);
