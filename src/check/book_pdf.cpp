@@ -6,8 +6,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <deque>
 #include <future>
 #include <memory>
@@ -148,26 +151,46 @@ public:
     }
 
     // Puts doc below what the page holds, on a new page when it does not fit there
-    // but fits on one; a longer one runs on over as many pages as it needs.
+    // but fits on one. One longer than a page runs on from where it is, over as many
+    // pages as it needs, each page ending below a whole line.
     void place(QTextDocument &doc, qreal gapAfter)
     {
         const qreal height = doc.size().height();
-        const qreal pageHeight = text_.height();
-        if (y_ > text_.top() && y_ + height > text_.bottom())
-            newPage();
-        if (height <= pageHeight) {
+        if (height <= text_.height()) {
+            if (y_ > text_.top() && y_ + height > text_.bottom())
+                newPage();
             draw(doc, y_, QRectF(0, 0, text_.width(), height));
             y_ += height + gapAfter;
             return;
         }
-        doc.setPageSize(QSizeF(text_.width(), pageHeight));
-        for (int p = 0; p < doc.pageCount(); ++p) {
-            if (p > 0)
-                newPage();
-            draw(doc, text_.top() - p * pageHeight,
-                QRectF(0, p * pageHeight, text_.width(), pageHeight));
+        std::vector<qreal> lineEnds;
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+            const qreal top = doc.documentLayout()->blockBoundingRect(block).top();
+            for (int i = 0; i < block.layout()->lineCount(); ++i)
+                lineEnds.push_back(top + block.layout()->lineAt(i).rect().bottom());
         }
-        y_ = text_.bottom();
+        lineEnds.push_back(height);
+        qreal done = 0;
+        while (done < height) {
+            const qreal room = text_.bottom() - y_;
+            qreal end = done;
+            for (const qreal lineEnd : lineEnds) {
+                if (lineEnd <= done + room)
+                    end = std::max(end, lineEnd);
+            }
+            if (end <= done && y_ > text_.top()) {
+                newPage();
+                continue;
+            }
+            if (end <= done)
+                end = done + room; // a line taller than a page is cut
+            draw(doc, y_ - done, QRectF(0, done, text_.width(), end - done));
+            y_ += end - done;
+            done = end;
+            if (done < height)
+                newPage();
+        }
+        y_ += gapAfter;
     }
 
 private:

@@ -251,6 +251,41 @@ private slots:
         QVERIFY(Output(u"pdffonts"_s, { path }).contains("DejaVu"));
     }
 
+    // A work is moved to the next page rather than split, unless it is longer than a
+    // page: that one starts right under its section's heading.
+    void pdfKeepsWorksWhole()
+    {
+        QTemporaryDir dir;
+        for (int n = 0; n < 8; ++n) {
+            LentarDocument doc = CompleteLentar(10 + n);
+            doc.title = u"Работа %1"_s.arg(n);
+            doc.description = u"строка\r\n"_s.repeated(20);
+            doc.manual = u"Конец работы %1"_s.arg(n);
+            doc.subjectSlots = { 2, 0, 0, 0, 0 };
+            QVERIFY(WriteFile(dir.filePath(u"%1.lnr.xml"_s.arg(n)), Saved(doc)));
+        }
+        LentarDocument tall = CompleteLentar(30);
+        tall.title = u"Длинная работа"_s;
+        tall.description = u"с\r\n"_s.repeated(160);
+        tall.subjectSlots = { 3, 0, 0, 0, 0 };
+        tall.picture.caption = u"Под длинной работой"_s;
+        QVERIFY(WriteFile(dir.filePath(u"tall.lnr.xml"_s), Saved(tall)));
+        QCOMPARE(RunTool({ u"--book"_s, u"book.pdf"_s, u"."_s }, dir.path()).exitCode, 0);
+        const QStringList pages
+            = QString::fromUtf8(Output(u"pdftotext"_s, { dir.filePath(u"book.pdf"_s), u"-"_s }))
+                  .split(u'\f');
+        const auto pageOf = [&pages](const QString &text) { // after the contents
+            return std::find_if(pages.begin() + 2, pages.end(), [&text](const QString &page) {
+                return page.contains(text);
+            }) - pages.begin();
+        };
+        QVERIFY(pageOf(u"Конец работы 7"_s) > pageOf(u"Работа 0"_s) + 1); // the section ran on
+        for (int n = 0; n < 8; ++n)
+            QCOMPARE(pageOf(u"Конец работы %1"_s.arg(n)), pageOf(u"Работа %1\n"_s.arg(n)));
+        QCOMPARE(pageOf(u"Длинная работа"_s), pageOf(u"География"_s));
+        QVERIFY(pageOf(u"Под длинной работой"_s) > pageOf(u"Длинная работа"_s));
+    }
+
     void pdfWithoutDisplay()
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
