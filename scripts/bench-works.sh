@@ -29,7 +29,7 @@ trap 'rm -rf "$work"' EXIT
 
 # What each run adds to the check; the first is the check alone.
 options=("" "--works list.xlsx" "--works list.csv" "--book book.html" "--book book.pdf"
-         "--works list.xlsx --book book.pdf")
+         "--works list.xlsx --book book.html" "--works list.xlsx --book book.pdf")
 
 # One run of the check with options $2: wall seconds, processor seconds and peak
 # resident kilobytes, appended to file $1; fails when the exit status is not 0.

@@ -141,8 +141,9 @@ public:
             doc_->setDefaultFont(font_);
             doc_->setDefaultStyleSheet(QString::fromLatin1(kWorkStyle));
             doc_->setDocumentMargin(0);
+            // Set once: every setting of the width lays out what the document holds.
+            doc_->setTextWidth(text_.width());
         }
-        doc_->setTextWidth(text_.width());
         if (!picture.isNull())
             doc_->addResource(
                 QTextDocument::ImageResource, QUrl(QString::fromLatin1(kPictureUrl)), picture);
