@@ -246,9 +246,14 @@ private:
     std::vector<qsizetype> indices_;
 };
 
+// A file that could not be written is named as every path is, "«path»: reason".
 void WriteError(const LentarError &error)
 {
-    Write(stderr, u"lentar-check: "_s + QString::fromStdString(error.what()) + u'\n');
+    const auto *file = dynamic_cast<const FileError *>(&error);
+    const QString text = file ? u"не удалось записать «%1»: %2"_s.arg(
+                             QDir::toNativeSeparators(file->path()), file->reason())
+                              : AsRemark(QString::fromStdString(error.what()));
+    Write(stderr, u"lentar-check: "_s + text + u'\n');
 }
 
 } // namespace

@@ -301,12 +301,12 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no such folder")
-            << QStringList { u"--works"_s, u"nowhere/list.csv"_s }
-            << u"Не удалось записать файл «nowhere/list.csv»: нет такого файла или папки"_s;
+        QTest::newRow("no such folder") << QStringList {
+            u"--works"_s, u"nowhere/list.csv"_s
+        } << u"lentar-check: не удалось записать «nowhere/list.csv»: нет такого файла или папки\n"_s;
         QTest::newRow("a folder") << QStringList {
             u"--book"_s, u"folder.pdf"_s
-        } << u"Не удалось записать файл «folder.pdf»: под этим именем находится папка"_s;
+        } << u"lentar-check: не удалось записать «folder.pdf»: под этим именем находится папка\n"_s;
         QTest::newRow("another kind") << QStringList { u"--works"_s,
             u"list.ods"_s } << u"«list.ods»: список работ записывается в файл .xlsx или .csv"_s;
     }
