@@ -1,5 +1,6 @@
 #include "windows/command_line.h"
 
+#include "lentar_version.h"
 #include "platform/platform.h"
 
 #include <QCommandLineParser>
@@ -131,7 +132,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     if (parser.isSet(version)) {
         result.action = CommandLine::Action::PrintVersion;
         result.output = u"%1 %2\n"_s.arg(
-            QString::fromUtf8(kApplicationTitle), QString::fromLatin1(LENTAR_VERSION));
+            QString::fromUtf8(kApplicationTitle), QString::fromLatin1(kLentarVersion));
         return result;
     }
     const QStringList files = parser.positionalArguments();

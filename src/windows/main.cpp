@@ -1,3 +1,4 @@
+#include "lentar_version.h"
 #include "platform/qt_platform.h"
 #include "windows/application.h"
 #include "windows/command_line.h"
@@ -24,7 +25,7 @@ int main(int argc, char **argv)
     }
 
     LentarApplication app(argc, argv);
-    app.setApplicationVersion(QStringLiteral(LENTAR_VERSION));
+    app.setApplicationVersion(QString::fromLatin1(kLentarVersion));
     // The desktop matches the window to its menu entry by this name, and the icon
     // comes from the installed icon theme.
     app.setDesktopFileName(QStringLiteral(LENTAR_APP_ID));

@@ -2,6 +2,7 @@
 
 #include "codec/error.h"
 #include "document/subject_catalogue.h"
+#include "lentar_version.h"
 #include "output/open_command.h"
 #include "output/preview_command.h"
 #include "output/save_command.h"
@@ -41,7 +42,7 @@
 
 namespace {
 
-const char kWindowCaption[] = "Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0";
+const char kWindowCaptionStart[] = "Фестиваль «Ванторела» - Лентар (2010 / 2011) v.";
 const char kNoSubject[] = "[ Раздел не задан ]";
 const char kCloseQuestion[] = "Лентар не сохранен. Сохранить изменения перед выходом?";
 const char kOpenQuestion[]
@@ -622,7 +623,8 @@ void MainWindow::markModified()
 // The file's name comes first, where a task bar that cuts the titleEdit_ still shows it.
 void MainWindow::showFileName()
 {
-    const QString caption = QString::fromUtf8(kWindowCaption);
+    const QString caption
+        = QString::fromUtf8(kWindowCaptionStart) + QString::fromLatin1(kLentarVersion);
     setWindowTitle(currentFile_.isEmpty()
             ? caption + QStringLiteral("[*]")
             : QFileInfo(currentFile_).fileName() + QStringLiteral("[*] - ") + caption);

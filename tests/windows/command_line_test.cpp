@@ -2,6 +2,7 @@
 // prints and returns for help, the version and a mistyped option on a machine
 // without a display.
 
+#include "lentar_version.h"
 #include "windows/command_line.h"
 
 #include <QProcess>
@@ -13,7 +14,7 @@ Q_DECLARE_METATYPE(CommandLine::Action)
 
 namespace {
 
-const QString kVersionLine = u"Лентар "_s + QStringLiteral(LENTAR_VERSION) + u'\n';
+const QString kVersionLine = u"Лентар "_s + QString::fromLatin1(kLentarVersion) + u'\n';
 
 // The environment of a session without any display: the application object could not
 // open a window even if it tried.

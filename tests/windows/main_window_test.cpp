@@ -1,4 +1,5 @@
 #include "codec/participant_id.h"
+#include "lentar_version.h"
 #include "platform/scripted_platform.h"
 #include "test_files.h"
 #include "window_driver.h"
@@ -81,7 +82,8 @@ private slots:
     {
         MainWindow &w = *window;
         QCOMPARE(w.windowTitle(),
-            QStringLiteral("Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0[*]"));
+            QStringLiteral("Фестиваль «Ванторела» - Лентар (2010 / 2011) v.")
+                + QString::fromLatin1(kLentarVersion) + QStringLiteral("[*]"));
         QCOMPARE(w.size(), QSize(787, 502));
         auto *tabs = Child<QTabWidget>(&w, "SectionsTabs");
         QCOMPARE(tabs->currentIndex(), 0);

@@ -4,6 +4,7 @@
 // user is told.
 
 #include "lentar_files.h"
+#include "lentar_version.h"
 #include "platform/scripted_platform.h"
 #include "window_driver.h"
 #include "windows/command_line.h"
@@ -25,7 +26,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCaption = u"Фестиваль «Ванторела» - Лентар (2010 / 2011) v.2.1.0"_s;
+const QString kCaption
+    = u"Фестиваль «Ванторела» - Лентар (2010 / 2011) v."_s + QString::fromLatin1(kLentarVersion);
 
 enum class Press { Button, Shortcut };
 
