@@ -135,8 +135,7 @@ def startup_rows(r, lines):
 
 def codec_rows(r, lines):
     megabyte = 1.0  # MiB encoded or hashed per iteration
-    for name, ours_label, qt_label in (("md5", "`Md5HexDigest`", "`QCryptographicHash` (MD5)"),
-                                       ("base64", "`Base64Encode`", "`QByteArray::toBase64`")):
+    for name, ours_label, qt_label in (("base64", "`Base64Encode`", "`QByteArray::toBase64`"),):
         o = megabyte / (r.time(f"codec/{name}/ours") / 1000)
         q = megabyte / (r.time(f"codec/{name}/qt") / 1000)
         lines.append(row(f"{ours_label} throughput on 1 MiB", f"{o:.0f} MiB/s",

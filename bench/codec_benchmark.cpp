@@ -1,5 +1,4 @@
 #include "codec/base64.h"
-#include "codec/md5.h"
 
 #include <QCryptographicHash>
 #include <QTest>
@@ -72,27 +71,6 @@ private slots:
             written = Base64Decode(text.data(), int(text.size()), out.data());
         }
         QCOMPARE(written, int(data_.size()));
-    }
-
-    void md5Ours()
-    {
-        unsigned char digest[16];
-        QBENCHMARK
-        {
-            Md5 md5;
-            md5.update(data_.constData(), std::size_t(data_.size()));
-            md5.finish(digest);
-        }
-    }
-
-    void md5Qt()
-    {
-        QByteArray digest;
-        QBENCHMARK
-        {
-            digest = QCryptographicHash::hash(data_, QCryptographicHash::Md5);
-        }
-        QCOMPARE(digest.size(), 16);
     }
 
 private:

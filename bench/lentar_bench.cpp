@@ -8,7 +8,6 @@
 #include "bench_process.h"
 
 #include "codec/base64.h"
-#include "codec/md5.h"
 #include "codec/participant_id.h"
 #include "document/lentar_reader.h"
 #include "document/lentar_xml.h"
@@ -466,22 +465,6 @@ std::string Megabyte()
     return bytes;
 }
 
-void Md5Ours(benchmark::State &state)
-{
-    const std::string data = Megabyte();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(Md5HexDigest(data));
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(data.size()));
-}
-
-void Md5Qt(benchmark::State &state)
-{
-    const QByteArray data = QByteArray::fromStdString(Megabyte());
-    for (auto _ : state)
-        benchmark::DoNotOptimize(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(data.size()));
-}
-
 // As the import uses it: a fresh buffer each time, 19 groups a line.
 void Base64Ours(benchmark::State &state)
 {
@@ -506,8 +489,6 @@ void Base64Qt(benchmark::State &state)
 
 void RegisterCodecBenchmarks()
 {
-    Wall("codec/md5/ours", Md5Ours);
-    Wall("codec/md5/qt", Md5Qt);
     Wall("codec/base64/ours", Base64Ours);
     Wall("codec/base64/qt", Base64Qt);
 }

@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 all_targets=(base64 participant_id lentar_writer lentar_reader picture)
 declare -A aimed_at=(
   [base64]="src/codec/base64.cpp"
-  [participant_id]="src/codec/participant_id.cpp src/codec/text.cpp src/codec/md5.cpp"
+  [participant_id]="src/codec/participant_id.cpp src/codec/text.cpp"
   [lentar_writer]="src/document/lentar_xml.cpp src/document/lentar_document.cpp src/codec/cp1251.cpp"
   [lentar_reader]="src/document/lentar_reader.cpp src/codec/base64.cpp src/codec/participant_id.cpp"
   [picture]="src/picture/picture_import.cpp src/picture/jpeg_decode.cpp src/picture/jpeg_encode.cpp src/picture/jpeg_error.cpp"

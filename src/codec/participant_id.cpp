@@ -1,7 +1,8 @@
 #include "participant_id.h"
 
-#include "md5.h"
 #include "text.h"
+
+#include <QCryptographicHash>
 
 #include <algorithm>
 
@@ -17,13 +18,11 @@ std::string ComputeIdCheckDigits(std::string_view normalizedId)
 {
     const std::string_view body
         = normalizedId.substr(0, std::min<std::size_t>(7, normalizedId.size()));
-    Md5 md5;
-    md5.update(body.data(), body.size());
-    unsigned char digest[16];
-    md5.finish(digest);
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(body.data(), qsizetype(body.size())), QCryptographicHash::Md5);
     // The first digest byte scaled to 0..99 and rounded to nearest: round(99v / 255)
     // in integers. It never ties, since 99v / 255 = 33v / 85.
-    const int v = digest[0];
+    const int v = static_cast<unsigned char>(digest[0]);
     const int c = (198 * v + 255) / 510;
     return { static_cast<char>('0' + c / 10), static_cast<char>('0' + c % 10) };
 }
