@@ -18,7 +18,7 @@
 #include "picture/jpeg_codec.h"
 #include "picture/picture_import.h"
 #include "platform/files.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "codec/participant_id.h"
 #include "output/preview_command.h"
 #include "picture/picture_import.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "test_files.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "lentar_files.h"
 #include "output/open_command.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 
 #include <QDir>
 #include <QTemporaryDir>

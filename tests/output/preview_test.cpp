@@ -4,7 +4,7 @@
 #include "document/lentar_xml.h"
 #include "output/preview_command.h"
 #include "output/preview_xslt.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "test_files.h"
 
 #include "xhtml_page.h"

@@ -5,7 +5,7 @@
 #include "document/lentar_xml.h"
 #include "output/preview_xslt.h"
 #include "output/save_command.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "test_files.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "output/preview_xslt.h"
 #include "output/save_command.h"
 #include "picture/picture_import.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 
 #include <QDir>
 #include <QTemporaryDir>

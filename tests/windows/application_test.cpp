@@ -1,5 +1,5 @@
 #include "codec/error.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "windows/application.h"
 
 #include <QTest>

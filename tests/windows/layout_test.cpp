@@ -4,7 +4,7 @@
 // frame, controls lying on top of each other; and what a screen reader says for each
 // control.
 
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "window_driver.h"
 #include "windows/main_window.h"
 

@@ -1,6 +1,6 @@
 #include "codec/participant_id.h"
 #include "lentar_version.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "test_files.h"
 #include "window_driver.h"
 #include "windows/help_texts.h"

@@ -5,7 +5,7 @@
 
 #include "lentar_files.h"
 #include "lentar_version.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "window_driver.h"
 #include "windows/command_line.h"
 #include "windows/main_window.h"

@@ -1,7 +1,7 @@
 #include "windows/participants_page.h"
 
 #include "codec/participant_id.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "window_driver.h"
 #include "windows/identifier_dialog.h"
 

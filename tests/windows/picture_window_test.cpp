@@ -1,5 +1,5 @@
 #include "jpeg_fixtures.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "window_driver.h"
 #include "windows/main_window.h"
 

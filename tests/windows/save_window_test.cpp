@@ -4,7 +4,7 @@
 
 #include "codec/participant_id.h"
 #include "output/preview_xslt.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "test_files.h"
 #include "window_driver.h"
 #include "windows/main_window.h"

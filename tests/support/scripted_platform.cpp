@@ -1,4 +1,4 @@
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 
 #include <QDir>
 
