@@ -80,31 +80,3 @@ inline QByteArray ReplacedOnce(QByteArray bytes, const QByteArray &from, const Q
         qFatal("test file lacks %s", from.constData());
     return bytes.replace(at, from.size(), to);
 }
-
-struct BadLentarFile
-{
-    const char *name;
-    QByteArray bytes;
-    QString reason; // a part of the Russian reason the user must be given
-};
-
-// Files that are no lentar of this editor, each refused as a whole.
-inline QList<BadLentarFile> BadLentarFiles()
-{
-    const QByteArray saved = LentarBytes(FullLentar());
-    return {
-        { "not XML", QByteArray("Лентар, но не XML"), QStringLiteral("не содержит документа XML") },
-        { "another root", QByteArray("<?xml version=\"1.0\"?><html><body/></html>"),
-            QStringLiteral("корневой элемент «html»") },
-        { "another season", ReplacedOnce(saved, "sz_id=\"8\"", "sz_id=\"7\""),
-            QStringLiteral("другого сезона") },
-        { "another version", ReplacedOnce(saved, "version=\"2.1\"", "version=\"3.0\""),
-            QStringLiteral("другой версии") },
-        { "DOCTYPE",
-            ReplacedOnce(saved, "<vantorela>",
-                "<!DOCTYPE vantorela [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><vantorela>"),
-            QStringLiteral("DOCTYPE") },
-        { "too large", saved + QByteArray(kMaxLentarFileBytes + 1 - saved.size(), ' '),
-            QStringLiteral("слишком велик") },
-    };
-}
