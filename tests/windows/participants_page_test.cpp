@@ -29,8 +29,7 @@ QString normalizedId(int seed)
 
 QString displayedId(int seed)
 {
-    const QString n = normalizedId(seed);
-    return n.left(3) + u'-' + n.mid(3, 3) + u'-' + n.mid(6);
+    return QString::fromStdString(FormatParticipantId(normalizedId(seed).toStdString()));
 }
 
 QString wrongCheckDigits(int seed)
@@ -66,38 +65,32 @@ struct Page
 
     Page() { page.show(); }
 
-    template<typename T> T *child(const char *name)
-    {
-        auto *found = page.findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
     QListWidget *list(bool leaders)
     {
-        return child<QListWidget>(leaders ? "TeachersListBox" : "AuthorsListBox");
+        return Child<QListWidget>(&page, leaders ? "TeachersListBox" : "AuthorsListBox");
     }
     QPushButton *addButton(bool leaders)
     {
-        return child<QPushButton>(leaders ? "TeacherAdd" : "AuthorAdd");
+        return Child<QPushButton>(&page, leaders ? "TeacherAdd" : "AuthorAdd");
     }
     QPushButton *deleteButton(bool leaders)
     {
-        return child<QPushButton>(leaders ? "TeacherDelete" : "AuthorDelete");
+        return Child<QPushButton>(&page, leaders ? "TeacherDelete" : "AuthorDelete");
     }
     QGroupBox *group(bool leaders)
     {
-        return child<QGroupBox>(leaders ? "TeachersGroup" : "AuthorsGroup");
+        return Child<QGroupBox>(&page, leaders ? "TeachersGroup" : "AuthorsGroup");
     }
     std::array<QLineEdit *, 3> edits(bool leaders)
     {
         if (leaders)
-            return { child<QLineEdit>("TeachersLastname"), child<QLineEdit>("TeachersName"),
-                child<QLineEdit>("TeachersPatronymic") };
-        return { child<QLineEdit>("AuthorsLastname"), child<QLineEdit>("AuthorsName"),
-            child<QLineEdit>("AuthorsPatronymic") };
+            return { Child<QLineEdit>(&page, "TeachersLastname"),
+                Child<QLineEdit>(&page, "TeachersName"),
+                Child<QLineEdit>(&page, "TeachersPatronymic") };
+        return { Child<QLineEdit>(&page, "AuthorsLastname"), Child<QLineEdit>(&page, "AuthorsName"),
+            Child<QLineEdit>(&page, "AuthorsPatronymic") };
     }
-    QComboBox *leaderId() { return child<QComboBox>("LeaderID"); }
+    QComboBox *leaderId() { return Child<QComboBox>(&page, "LeaderID"); }
     QLineEdit *idField() { return Child<QLineEdit>(&dialog, "AddID"); }
     QPushButton *idButton() { return Child<QPushButton>(&dialog, "Button1"); }
     // Clicks the participant in that row of the list.
@@ -213,7 +206,7 @@ void ParticipantsPageTest::startState()
     QCOMPARE(p.group(false)->title(), QStringLiteral("Авторы (0)"));
     QCOMPARE(p.group(true)->title(), QStringLiteral("Руководители (0)"));
     QVERIFY(!p.leaderId()->isEnabled());
-    QVERIFY(!p.child<QLabel>("LeaderID_Label")->isEnabled());
+    QVERIFY(!Child<QLabel>(&p.page, "LeaderID_Label")->isEnabled());
     QCOMPARE(p.page.invoiceLeader(), -1);
 }
 
@@ -401,7 +394,7 @@ void ParticipantsPageTest::invoiceLeader()
     p.add(true, normalizedId(0));
     QCOMPARE(p.page.invoiceLeader(), 0);
     QVERIFY(p.leaderId()->isEnabled());
-    QVERIFY(p.child<QLabel>("LeaderID_Label")->isEnabled());
+    QVERIFY(Child<QLabel>(&p.page, "LeaderID_Label")->isEnabled());
     p.add(true, normalizedId(1));
     QCOMPARE(p.page.invoiceLeader(), 0);
 
@@ -450,7 +443,7 @@ void ParticipantsPageTest::deletingTheLastParticipant()
     }
     QCOMPARE(p.leaderId()->isEnabled(), !leaders && false);
     QCOMPARE(p.leaderId()->count(), 0);
-    QVERIFY(!p.child<QLabel>("LeaderID_Label")->isEnabled());
+    QVERIFY(!Child<QLabel>(&p.page, "LeaderID_Label")->isEnabled());
     QCOMPARE(p.page.invoiceLeader(), -1);
 }
 
@@ -739,7 +732,7 @@ void ParticipantsPageTest::controlsFitTheirGroups()
     Page p;
     p.addSeeds(false, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 });
     for (const char *name : { "AuthorsGroup", "TeachersGroup", "GroupBox1" }) {
-        auto *group = p.child<QGroupBox>(name);
+        auto *group = Child<QGroupBox>(&p.page, name);
         QVERIFY(QRect(0, 0, 777, 437).contains(group->geometry()));
         const QList<QWidget *> children
             = group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
