@@ -153,7 +153,7 @@ deb=$(ls "$build"/lentar_*.deb)
 arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "lentar_${version}_${arch}.deb" ] || fail "имя пакета $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libjpeg62-turbo libxslt1.1 qt6-qpa-plugins; do
+for library in libqt6widgets6 libjpeg62-turbo libxslt1.1 libhunspell qt6-qpa-plugins hunspell-ru; do
   [[ $depends == *"$library"* ]] || fail "в зависимостях пакета нет $library: $depends"
 done
 extra=$(dpkg-deb -c "$deb" | awk '{print $NF}' | grep -E '^\./usr/bin/.' |

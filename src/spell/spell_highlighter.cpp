@@ -4,6 +4,7 @@
 #include "spell/spell_checker.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -38,6 +39,7 @@ template<typename Editor> void SpellHighlighter::attach(Editor *editor)
     editor->installEventFilter(this);
     editor->viewport()->installEventFilter(this);
     connect(editor, &Editor::cursorPositionChanged, this, &SpellHighlighter::cursorMoved);
+    connect(editor->document(), &QTextDocument::contentsChange, this, [this] { edited_ = true; });
     connect(&checker_, &SpellChecker::changed, this, &QSyntaxHighlighter::rehighlight);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, [this, editor](const QPoint &at) {
@@ -57,8 +59,11 @@ bool SpellHighlighter::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     case QEvent::KeyPress:
+        typing_
+            = typing_ || (watched == editor_ && !static_cast<QKeyEvent *>(event)->text().isEmpty());
+        break;
     case QEvent::InputMethod:
-        typing_ = watched == editor_;
+        typing_ = typing_ || watched == editor_;
         break;
     case QEvent::FocusOut:
         if (watched == editor_
@@ -102,11 +107,13 @@ void SpellHighlighter::stopTyping()
     rehighlightBlock(block);
 }
 
+// A cursor moved by an edit stays with the word being typed; one moved on its own (by
+// the arrow keys, a click) has left it.
 void SpellHighlighter::cursorMoved()
 {
-    const int at = cursor_().position();
-    if (skippedFrom_ < 0 || at < skippedFrom_ || at > skippedTo_)
+    if (!edited_)
         stopTyping();
+    edited_ = false;
 }
 
 QTextCursor SpellHighlighter::wordAt(const QTextCursor &cursor) const

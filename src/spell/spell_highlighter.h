@@ -60,7 +60,8 @@ private:
     std::function<int()> room_;
     QTextCharFormat misspelt_;
     bool loadAsked_ = false;
-    bool typing_ = false; // the last key press may have changed the word at the cursor
+    bool typing_ = false; // the user types: the word at the cursor is being written
+    bool edited_ = false; // the text changed since the cursor last moved
     int skippedFrom_ = -1; // the word left unmarked while it is typed, in document positions
     int skippedTo_ = -1;
 };

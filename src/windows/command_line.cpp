@@ -2,6 +2,7 @@
 
 #include "lentar_version.h"
 #include "platform/platform.h"
+#include "spell/spell_checker.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -31,7 +32,14 @@ QString HelpText(const QString &program)
   -v, --version  показать версию программы и выйти
 
 Принимаются и параметры библиотеки Qt, например -platform и -style.
-)"_s.arg(program, QString::fromUtf8(kApplicationTitle));
+
+Орфография проверяется по русскому словарю Hunspell (ru_RU.aff и ru_RU.dic,
+пакет hunspell-ru); он ищется в этих папках, берется первый найденный:
+%3
+Без словаря программа работает без проверки орфографии.
+Слова, добавленные в словарь, хранятся в %4.
+)"_s.arg(program, QString::fromUtf8(kApplicationTitle),
+        u"  "_s + DictionaryFolders().join(u"\n  "_s), PersonalWordsPath());
 }
 
 CommandLine Failure(const QString &program, const QString &problem)

@@ -60,6 +60,32 @@ public:
     }
 };
 
+// The button takes nine digits strictly between 100000000 and 999999999 (digit
+// strings of one length compare as their numbers do).
+bool IsTakenAsIdentifier(const ParsedParticipantId &parsed)
+{
+    return parsed.shape != IdShape::NotNineDigits && parsed.digits > "100000000"
+        && parsed.digits < "999999999";
+}
+
+const char kWrongCheckDigits[] = "В номере ошибка: сверьте цифры с документами участника.";
+
+// What the line under the field says about the typed text, parsed.
+QString IdentifierFeedback(const QString &typed, const ParsedParticipantId &parsed)
+{
+    if (typed.isEmpty())
+        return {};
+    const auto digits
+        = std::count_if(typed.begin(), typed.end(), [](QChar c) { return c.isDigit(); });
+    if (digits != 9)
+        return QStringLiteral("Номер участника — девять цифр, введено: %1.").arg(digits);
+    if (!IsTakenAsIdentifier(parsed))
+        return QStringLiteral("Такого номера не бывает.");
+    if (parsed.shape == IdShape::WrongCheckDigits)
+        return QString::fromUtf8(kWrongCheckDigits);
+    return QStringLiteral("Номер верен.");
+}
+
 } // namespace
 
 IdentifierDialog::IdentifierDialog(QWidget *parent)
@@ -74,15 +100,21 @@ IdentifierDialog::IdentifierDialog(QWidget *parent)
     identifierLabel_ = MakeLabel(this, "AddIDLabel",
         QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"), {}, identifierEdit_);
 
+    feedbackLabel_ = MakeControl<QLabel>(this, "AddIDFeedback");
     addButton_ = MakeButton(this, "Button1", {}, QStringLiteral("Добавить"));
     addButton_->setDefault(true);
     addButton_->setEnabled(false);
 
-    const int width = std::max(249, identifierLabel_->width() + 16);
+    // The feedback takes one line under the field, as wide as its longest text.
+    const QFontMetrics metrics = feedbackLabel_->fontMetrics();
+    const int feedbackWidth = metrics.horizontalAdvance(QString::fromUtf8(kWrongCheckDigits));
+    const int width = std::max({ 249, identifierLabel_->width() + 16, feedbackWidth + 16 });
     identifierLabel_->move(8, 8);
     identifierEdit_->setGeometry(8, 27, width - 16, 21);
-    addButton_->setGeometry(width - 83, 54, 75, 25);
-    setFixedSize(width, 84);
+    feedbackLabel_->setGeometry(8, 52, width - 16, metrics.height());
+    const int buttonTop = feedbackLabel_->geometry().bottom() + 6;
+    addButton_->setGeometry(width - 83, buttonTop, 75, 25);
+    setFixedSize(width, buttonTop + 30);
 
     connect(identifierEdit_, &QLineEdit::textChanged, this, &IdentifierDialog::onIdentifierEdited);
     connect(addButton_, &QPushButton::clicked, this, &QDialog::accept);
@@ -210,9 +242,10 @@ bool IdentifierDialog::eventFilter(QObject *watched, QEvent *event)
 
 void IdentifierDialog::onIdentifierEdited()
 {
-    // The button takes nine digits strictly between 100000000 and 999999999 (digit
-    // strings of one length compare as their numbers do).
-    const ParsedParticipantId parsed = ParseParticipantId(identifierEdit_->text().toStdString());
-    addButton_->setEnabled(parsed.shape != IdShape::NotNineDigits && parsed.digits > "100000000"
-        && parsed.digits < "999999999");
+    const QString text = identifierEdit_->text();
+    const ParsedParticipantId parsed = ParseParticipantId(text.toStdString());
+    // A screen reader reads the feedback with the field.
+    feedbackLabel_->setText(IdentifierFeedback(text, parsed));
+    identifierEdit_->setAccessibleDescription(feedbackLabel_->text());
+    addButton_->setEnabled(IsTakenAsIdentifier(parsed));
 }

@@ -10,7 +10,8 @@ class QLineEdit;
 class QPushButton;
 
 // The identifier dialog: one field that takes digits, blanks, "-" and ".", typed or
-// pasted, and a button that is enabled only while the field can hold a complete identifier.
+// pasted, a line under it that says as the user types whether the text is an identifier,
+// and a button that is enabled only while the field can hold a complete identifier.
 class IdentifierDialog : public QDialog
 {
     Q_OBJECT
@@ -33,5 +34,6 @@ private:
 
     QLabel *identifierLabel_ = nullptr;
     QLineEdit *identifierEdit_ = nullptr;
+    QLabel *feedbackLabel_ = nullptr; // what is wrong with the typed identifier, as it is typed
     QPushButton *addButton_ = nullptr;
 };

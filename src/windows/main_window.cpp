@@ -8,10 +8,13 @@
 #include "output/save_command.h"
 #include "picture/picture_import.h"
 #include "platform/platform.h"
+#include "spell/spell_checker.h"
+#include "spell/spell_highlighter.h"
 #include "windows/controls.h"
 #include "windows/help_panel.h"
 #include "windows/help_texts.h"
 #include "windows/identifier_dialog.h"
+#include "windows/line_edit.h"
 #include "windows/memo_edit.h"
 #include "windows/participants_page.h"
 #include "windows/subject_dialog.h"
@@ -60,9 +63,10 @@ QLineEdit *lineEdit(QWidget *parent, const char *name, QRect geometry, int maxLe
     return e;
 }
 
-MemoEdit *memoEdit(QWidget *parent, const char *name, QRect geometry, int maxLength)
+template<typename Edit = MemoEdit>
+Edit *memoEdit(QWidget *parent, const char *name, QRect geometry, int maxLength)
 {
-    auto *e = MakeControl<MemoEdit>(parent, name, geometry);
+    auto *e = MakeControl<Edit>(parent, name, geometry);
     e->setMaxLength(maxLength);
     return e;
 }
@@ -124,6 +128,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     setFixedSize(787, 502);
 
     subjectDialog_ = new SubjectDialog(this);
+    spellChecker_ = new SpellChecker(this);
     identifierDialog_ = new IdentifierDialog(this);
 
     pages_ = MakeControl<QTabWidget>(this, "SectionsTabs", QRect(0, 0, 785, 465));
@@ -181,11 +186,12 @@ void MainWindow::buildWorkPage(QWidget *page)
 {
     auto *info = MakeGroup(
         page, "Work_infoGroup", QRect(3, 3, 470, 343), QStringLiteral("Общая информация"));
-    titleEdit_ = lineEdit(info, "title", QRect(14, 38, 443, 21), Limits::title);
+    titleEdit_ = memoEdit<LineEdit>(info, "title", QRect(14, 38, 443, 21), Limits::title);
     MakeLabel(info, "TitleLabel", QStringLiteral("Название:"), { 14, 19 }, titleEdit_);
     descriptionEdit_ = memoEdit(info, "description", QRect(14, 84, 443, 93), Limits::description);
     MakeLabel(info, "DescriptionLabel", QStringLiteral("Описание:"), { 14, 65 }, descriptionEdit_);
-    techRequestEdit_ = lineEdit(info, "tech_request", QRect(14, 203, 443, 21), Limits::techRequest);
+    techRequestEdit_
+        = memoEdit<LineEdit>(info, "tech_request", QRect(14, 203, 443, 21), Limits::techRequest);
     MakeLabel(info, "Tech_requestLabel", QStringLiteral("Технические требования:"), { 14, 185 },
         techRequestEdit_);
     manualEdit_ = memoEdit(info, "manual", QRect(14, 254, 443, 75), Limits::manual);
@@ -234,14 +240,17 @@ void MainWindow::buildWorkPage(QWidget *page)
     };
     for (QObject *field : helpFor_.keys())
         field->installEventFilter(this);
-    descriptionEdit_->viewport()->installEventFilter(this);
-    manualEdit_->viewport()->installEventFilter(this);
+    const std::initializer_list<MemoEdit *> texts
+        = { titleEdit_, descriptionEdit_, techRequestEdit_, manualEdit_ };
+    for (MemoEdit *edit : texts)
+        edit->viewport()->installEventFilter(this);
 
-    for (QLineEdit *edit :
-        { titleEdit_, techRequestEdit_, postIndexEdit_, postAddressEdit_, phoneEdit_, emailEdit_ })
+    for (QLineEdit *edit : { postIndexEdit_, postAddressEdit_, phoneEdit_, emailEdit_ })
         connect(edit, &QLineEdit::textChanged, this, &MainWindow::markModified);
-    for (MemoEdit *edit : { descriptionEdit_, manualEdit_ })
+    for (MemoEdit *edit : texts) {
         connect(edit, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+        checkSpelling(edit);
+    }
 }
 
 void MainWindow::buildPicturePage(QWidget *page)
@@ -254,12 +263,13 @@ void MainWindow::buildPicturePage(QWidget *page)
     pictureView_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     drawPlaceholder(true);
 
-    captionEdit_ = lineEdit(box, "WorkImgSign", QRect(15, 360, 316, 21), 32767);
+    captionEdit_ = memoEdit<LineEdit>(box, "WorkImgSign", QRect(15, 360, 316, 21), 32767);
     MakeLabel(
         box, "WorkImgSignLabel", QStringLiteral("Подпись к картинке"), { 15, 343 }, captionEdit_);
     captionEdit_->setEnabled(false);
     setFieldColour(captionEdit_, false);
-    connect(captionEdit_, &QLineEdit::textChanged, this, &MainWindow::markModified);
+    connect(captionEdit_, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+    checkSpelling(captionEdit_);
 
     addPictureButton_
         = MakeButton(box, "AddImg", QRect(175, 387, 75, 25), QStringLiteral("Добавить"));
@@ -278,6 +288,7 @@ void MainWindow::buildCommentsPage(QWidget *page)
     notesEdit_ = memoEdit(page, "Notes", QRect(3, 22, 470, 403), Limits::notes);
     MakeLabel(page, "Label1", QStringLiteral("Комментарии:"), { 3, 3 }, notesEdit_);
     connect(notesEdit_, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+    checkSpelling(notesEdit_);
     auto *help = MakeGroup(page, "GroupBox2", QRect(479, 16, 295, 410), QStringLiteral("Помощь"));
     new HelpPanel(help, "Memo2", HelpText(kCommentsHelp));
 }
@@ -288,10 +299,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) {
         QObject *field = watched;
-        if (watched == descriptionEdit_->viewport())
-            field = descriptionEdit_;
-        else if (watched == manualEdit_->viewport())
-            field = manualEdit_;
+        // A multi-line field gets its mouse presses through its viewport.
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(watched->parent());
+            area && area->viewport() == watched)
+            field = area;
         const auto help = helpFor_.constFind(field);
         if (help != helpFor_.constEnd())
             helpPanel_->showText(*help);
@@ -628,6 +639,14 @@ void MainWindow::showFileName()
     setWindowTitle(currentFile_.isEmpty()
             ? caption + QStringLiteral("[*]")
             : QFileInfo(currentFile_).fileName() + QStringLiteral("[*] - ") + caption);
+}
+
+void MainWindow::checkSpelling(MemoEdit *edit)
+{
+    auto *highlighter = new SpellHighlighter(edit, *spellChecker_);
+    highlighter->setRoom([edit] { return edit->maxLength() - int(edit->text().size()); });
+    connect(highlighter, &SpellHighlighter::failed, this,
+        [this](const QString &message) { ShowStandardError(platform_, message); });
 }
 
 void MainWindow::guarded(const std::function<void()> &body)

@@ -10,8 +10,10 @@
 
 class Platform;
 class HelpPanel;
+class LineEdit;
 class MemoEdit;
 class ParticipantsPage;
+class SpellChecker;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -64,6 +66,8 @@ private:
     bool takeLentarDrop(QEvent *event);
     // Runs a handler's body; an error it raises is shown in the standard error display.
     void guarded(const std::function<void()> &body);
+    // Underlines the misspelt words of edit and offers corrections in its context menu.
+    void checkSpelling(MemoEdit *edit);
 
     void onAddPicture();
     void onRemovePicture();
@@ -84,9 +88,11 @@ private:
     QPushButton *previewButton_ = nullptr;
     QPushButton *saveButton_ = nullptr;
 
-    QLineEdit *titleEdit_ = nullptr;
+    SpellChecker *spellChecker_ = nullptr;
+
+    LineEdit *titleEdit_ = nullptr;
     MemoEdit *descriptionEdit_ = nullptr;
-    QLineEdit *techRequestEdit_ = nullptr;
+    LineEdit *techRequestEdit_ = nullptr;
     MemoEdit *manualEdit_ = nullptr;
     QLineEdit *postIndexEdit_ = nullptr;
     QLineEdit *postAddressEdit_ = nullptr;
@@ -99,7 +105,7 @@ private:
     HelpPanel *helpPanel_ = nullptr;
 
     QLabel *pictureView_ = nullptr;
-    QLineEdit *captionEdit_ = nullptr;
+    LineEdit *captionEdit_ = nullptr;
     QPushButton *addPictureButton_ = nullptr;
     QPushButton *removePictureButton_ = nullptr;
 

@@ -52,7 +52,10 @@ void CommandLineTest::parse_data()
     const QStringList help = { u"Использование: lentar [параметры] [файл]"_s,
         u"  файл           лентар (*.lnr.xml), который открыть при запуске"_s,
         u"  -h, --help     показать эту справку и выйти"_s,
-        u"  -v, --version  показать версию программы и выйти"_s };
+        u"  -v, --version  показать версию программы и выйти"_s,
+        // Where the dictionary is looked for: the private data folder the tests run with first.
+        u"  "_s + qEnvironmentVariable("XDG_DATA_HOME") + u"/hunspell"_s,
+        u"Без словаря программа работает без проверки орфографии."_s };
 
     QTest::newRow("nothing") << QStringList { u"lentar"_s } << A::Start << QString() << 0
                              << QStringList();

@@ -1,3 +1,4 @@
+#include "test_files.h"
 #include "window_driver.h"
 #include "windows/identifier_dialog.h"
 
@@ -6,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,6 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -62,6 +66,8 @@ private slots:
     void buttonRule_data();
     void buttonRule();
     void notANumberDisablesQuietly();
+    void feedbackAsTyped_data();
+    void feedbackAsTyped();
     void keysCloseOnlyWhileEnabled_data();
     void keysCloseOnlyWhileEnabled();
     void askIdentifierStartsEmpty();
@@ -287,6 +293,36 @@ void IdentifierDialogTest::buttonRule()
     QTest::keyClicks(field(dialog), typed);
     QCOMPARE(field(dialog)->text(), typed);
     QCOMPARE(button(dialog)->isEnabled(), enabled);
+}
+
+void IdentifierDialogTest::feedbackAsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("said");
+    const QString valid = ValidParticipantId("1234567");
+    QString wrong = valid;
+    wrong.back() = valid.back() == u'0' ? u'1' : u'0';
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("four digits") << u"12-34"_s << u"Номер участника — девять цифр, введено: 4."_s;
+    QTest::newRow("ten digits") << u"1234567890"_s
+                                << u"Номер участника — девять цифр, введено: 10."_s;
+    // Its check digits are wrong too ("07" would be right).
+    QTest::newRow("leading zero") << u"012345678"_s << u"Такого номера не бывает."_s;
+    QTest::newRow("wrong check digits")
+        << wrong << u"В номере ошибка: сверьте цифры с документами участника."_s;
+    QTest::newRow("right") << valid << u"Номер верен."_s;
+}
+
+void IdentifierDialogTest::feedbackAsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, said);
+    IdentifierDialog dialog;
+    QTest::keyClick(field(dialog), Qt::Key_5);
+    QTest::keyClick(field(dialog), Qt::Key_Backspace);
+    QTest::keyClicks(field(dialog), typed);
+    QCOMPARE(Child<QLabel>(&dialog, "AddIDFeedback")->text(), said);
+    QCOMPARE(field(dialog)->accessibleDescription(), said);
 }
 
 void IdentifierDialogTest::notANumberDisablesQuietly()

@@ -5,6 +5,7 @@
 #include "window_driver.h"
 #include "windows/help_texts.h"
 #include "windows/main_window.h"
+#include "windows/memo_edit.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -299,7 +300,7 @@ private slots:
         ShowPage(&w, 1);
         auto *addImg = Child<QPushButton>(&w, "AddImg");
         auto *delImg = Child<QPushButton>(&w, "DelImg");
-        auto *sign = Child<QLineEdit>(&w, "WorkImgSign");
+        auto *sign = Child<MemoEdit>(&w, "WorkImgSign");
         auto *image = Child<QLabel>(&w, "WorkImg");
 
         platform->openPictureAnswers.enqueue(std::nullopt);

@@ -120,7 +120,7 @@ void OpenWindowTest::open(const QString &path, Press press)
 
 void OpenWindowTest::typeTitle(const QString &text)
 {
-    auto *title = Child<QLineEdit>(window_.get(), "title");
+    auto *title = Child<MemoEdit>(window_.get(), "title");
     title->selectAll();
     QTest::keyClicks(title, text);
 }
@@ -128,9 +128,9 @@ void OpenWindowTest::typeTitle(const QString &text)
 void OpenWindowTest::verifyShown(const LentarDocument &doc)
 {
     const MainWindow *w = window_.get();
-    QCOMPARE(Child<QLineEdit>(w, "title")->text(), doc.title);
+    QCOMPARE(Child<MemoEdit>(w, "title")->text(), doc.title);
     QCOMPARE(Child<MemoEdit>(w, "description")->text(), doc.description);
-    QCOMPARE(Child<QLineEdit>(w, "tech_request")->text(), doc.techRequest);
+    QCOMPARE(Child<MemoEdit>(w, "tech_request")->text(), doc.techRequest);
     QCOMPARE(Child<MemoEdit>(w, "manual")->text(), doc.manual);
     QCOMPARE(Child<QLineEdit>(w, "public_post_index")->text(), doc.publicPostIndex);
     QCOMPARE(Child<QLineEdit>(w, "public_post_address")->text(), doc.publicPostAddress);
@@ -149,7 +149,7 @@ void OpenWindowTest::verifyShown(const LentarDocument &doc)
         QCOMPARE(Child<QComboBox>(w, "LeaderID")->currentText(), doc.leaders[doc.invoiceLeader].id);
     QCOMPARE(Child<QPushButton>(w, "DelImg")->isEnabled(), doc.picture.present);
     QCOMPARE(Child<QPushButton>(w, "AddImg")->isEnabled(), !doc.picture.present);
-    QCOMPARE(Child<QLineEdit>(w, "WorkImgSign")->text(), doc.picture.caption);
+    QCOMPARE(Child<MemoEdit>(w, "WorkImgSign")->text(), doc.picture.caption);
     if (doc.picture.present) {
         const QImage shown = Child<QLabel>(w, "WorkImg")->pixmap().toImage();
         QCOMPARE(shown.size(), QSize(doc.picture.width, doc.picture.height));
@@ -277,7 +277,7 @@ void OpenWindowTest::cancelledDialogChangesNothing()
     platform_->messageAnswers.enqueue(MessageAnswer::Discard);
     Click(window_.get(), "OpenButton"); // no answer queued: the dialog is cancelled
     QCOMPARE(platform_->openLentarRequests.size(), 1);
-    QCOMPARE(Child<QLineEdit>(window_.get(), "title")->text(), u"Draft"_s);
+    QCOMPARE(Child<MemoEdit>(window_.get(), "title")->text(), u"Draft"_s);
     QVERIFY(window_->isWindowModified());
 }
 
@@ -312,7 +312,7 @@ void OpenWindowTest::unsavedChangesAreAskedAbout()
     // The open dialog comes only once the changes may go.
     QCOMPARE(platform_->openLentarRequests.size(), opens ? 2 : 1);
     QCOMPARE(
-        Child<QLineEdit>(window_.get(), "title")->text(), opens ? FullLentar().title : u"Draft"_s);
+        Child<MemoEdit>(window_.get(), "title")->text(), opens ? FullLentar().title : u"Draft"_s);
     QCOMPARE(window_->isWindowModified(), !opens);
     if (!opens)
         platform_->openLentarAnswers.clear();
@@ -374,7 +374,7 @@ void OpenWindowTest::commandLineOpensTheFile()
     MainWindow started(*platform_);
     ShowEditor(started, line.file);
     QVERIFY(started.isVisible());
-    QCOMPARE(Child<QLineEdit>(&started, "title")->text(), FullLentar().title);
+    QCOMPARE(Child<MemoEdit>(&started, "title")->text(), FullLentar().title);
     QCOMPARE(Items(Child<QListWidget>(&started, "AuthorsListBox")), Ids(FullLentar().authors));
     QVERIFY(platform_->messages.isEmpty());
     QVERIFY(platform_->openLentarRequests.isEmpty());
@@ -429,7 +429,7 @@ void OpenWindowTest::droppedLentarOpens()
     QApplication::sendEvent(on, &drop);
     QCOMPARE(drop.isAccepted() && drop.dropAction() == Qt::CopyAction, opens);
 
-    auto *title = Child<QLineEdit>(window_.get(), "title");
+    auto *title = Child<MemoEdit>(window_.get(), "title");
     if (opens) {
         QTRY_COMPARE(title->text(), FullLentar().title);
         verifyShown(FullLentar());

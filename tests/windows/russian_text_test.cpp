@@ -19,17 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Opens the context menu of widget with the right mouse button, through the window
-// system, as a user's click arrives; returns the menu, or null when none opened.
-QMenu *RightClick(QWidget *widget)
-{
-    QWindow *window = widget->window()->windowHandle();
-    const QPoint point = widget->mapTo(widget->window(), widget->rect().center());
-    QTest::mousePress(window, Qt::RightButton, {}, point);
-    QTest::mouseRelease(window, Qt::RightButton, {}, point);
-    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
-}
-
 #define VERIFY_RUSSIAN(widget)                                                                     \
     do {                                                                                           \
         const QStringList texts = VisibleTexts(widget);                                            \

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QMenu>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The control of that name below top; a missing one ends the test run, since every
 // later step would only fail for the same reason.
@@ -37,6 +39,26 @@ template<typename T> T *Child(const QObject *top, const char *name)
 inline void Click(const QObject *top, const char *name)
 {
     QTest::mouseClick(Child<QWidget>(top, name), Qt::LeftButton);
+}
+
+// Types text into a widget one character at a time, each key carrying its character,
+// as a Russian keyboard layout would (QTest::keyClicks takes Latin-1 only).
+inline void TypeText(QWidget *widget, const QString &text)
+{
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// Opens the context menu of widget with the right mouse button at point (its middle
+// when not given), through the window system, as a user's click arrives; returns the
+// menu, or null when none opened.
+inline QMenu *RightClick(QWidget *widget, std::optional<QPoint> at = {})
+{
+    QWindow *window = widget->window()->windowHandle();
+    const QPoint point = widget->mapTo(widget->window(), at.value_or(widget->rect().center()));
+    QTest::mousePress(window, Qt::RightButton, {}, point);
+    QTest::mouseRelease(window, Qt::RightButton, {}, point);
+    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
 }
 
 // Clicks a check box on its square, where a click always lands on the box.
