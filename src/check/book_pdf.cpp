@@ -280,6 +280,8 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
                 kResolution / 6.0);
             if (device.error())
                 throw *device.error();
+            if (input.progress)
+                input.progress(qsizetype(e) + 1, qsizetype(entries.size()));
         }
         book.finishPage();
     }

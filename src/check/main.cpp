@@ -222,11 +222,20 @@ public:
             Written(u"список работ записан"_s, *list_);
         }
         if (book_) {
-            const BookInput input { works_, pictures_.get(), QDateTime::currentDateTime() };
-            if (book_->path().endsWith(u".pdf"_s, Qt::CaseInsensitive))
-                WriteBookPdf(*book_, input);
-            else
-                WriteBookHtml(*book_, input);
+            // The book of a large folder takes a while: it has a progress bar of its own.
+            ProgressBar bar(stderr);
+            const BookInput input { works_, pictures_.get(), QDateTime::currentDateTime(),
+                [&bar](qsizetype done, qsizetype total) { bar.update(done, total); } };
+            try {
+                if (book_->path().endsWith(u".pdf"_s, Qt::CaseInsensitive))
+                    WriteBookPdf(*book_, input);
+                else
+                    WriteBookHtml(*book_, input);
+            } catch (...) {
+                bar.finish(); // the message starts on a clean line
+                throw;
+            }
+            bar.finish();
             Written(u"книга работ записана"_s, *book_);
         }
     }

@@ -187,6 +187,10 @@ void WriteBookHtml(AtomicFile &file, const BookInput &input)
     out += u"</ol>\n</nav>\n"_s;
 
     QByteArray bytes = out.toUtf8();
+    qsizetype entries = 0;
+    qsizetype done = 0;
+    for (const BookSection &section : plan.sections)
+        entries += qsizetype(section.works.size());
     for (const BookSection &section : plan.sections) {
         bytes += (u"<section class=\"subject\" id=\"subject-%1\">\n<h2>"_s.arg(section.subject)
             + Html(section.caption) + u"</h2>\n"_s)
@@ -199,6 +203,8 @@ void WriteBookHtml(AtomicFile &file, const BookInput &input)
                 source = u"data:image/jpeg;base64,"_s
                     + QString::fromLatin1(input.pictures->read(work.jpeg).toBase64());
             bytes += WorkHtml(work, section.subject, source).toUtf8();
+            if (input.progress)
+                input.progress(++done, entries);
             if (bytes.size() >= kFlushBytes) {
                 file.append(bytes);
                 bytes.clear();

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class AtomicFile;
@@ -46,6 +47,8 @@ struct BookInput
     const std::vector<WorkRecord> &works;
     const ScratchFile *pictures = nullptr; // where the sound pictures' bytes wait
     QDateTime made;
+    // Called after each entry of the book: entries done, entries in all.
+    std::function<void(qsizetype done, qsizetype total)> progress;
 };
 
 // Each writer fills file with the book and commits it; throws FileError.
