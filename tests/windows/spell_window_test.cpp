@@ -5,7 +5,9 @@
 #include "windows/memo_edit.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -55,7 +57,8 @@ class SpellWindowTest : public QObject
 
     std::unique_ptr<ScriptedPlatform> platform;
     std::unique_ptr<MainWindow> window;
-    const QString wordList = qEnvironmentVariable("XDG_DATA_HOME") + u"/lentar/words.txt"_s;
+    const QString wordFolder = qEnvironmentVariable("XDG_DATA_HOME") + u"/lentar"_s;
+    const QString wordList = wordFolder + u"/words.txt"_s;
 
     MemoEdit *field(const QString &name) { return Child<MemoEdit>(window.get(), name); }
 
@@ -71,7 +74,8 @@ private slots:
     }
     void init()
     {
-        QFile::remove(wordList);
+        QDir(wordFolder).removeRecursively();
+        QFile::remove(wordFolder); // where a test put a file in the folder's way
         platform = std::make_unique<ScriptedPlatform>();
         window = std::make_unique<MainWindow>(*platform);
         window->show();
@@ -154,6 +158,21 @@ private slots:
         QVERIFY(underlined(manual).isEmpty()); // everywhere
         QFile list(wordList);
         QCOMPARE(list.open(QIODevice::ReadOnly) ? list.readAll() : QByteArray(), listAfter);
+    }
+
+    void failedAddIsShown()
+    {
+        QDir().mkpath(QFileInfo(wordFolder).path());
+        QFile blocker(wordFolder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+        MemoEdit *title = field(u"title"_s);
+        TypeText(title, u"кракозяблик "_s);
+        QTRY_COMPARE(underlined(title), QStringList { u"кракозяблик"_s });
+        choose(rightClick(title, 0), u"Добавить в словарь"_s);
+        QCOMPARE(platform->messages.size(), 1);
+        QVERIFY2(
+            platform->messages[0].text.contains(wordList), qPrintable(platform->messages[0].text));
+        QCOMPARE(underlined(title), QStringList { u"кракозяблик"_s });
     }
 
     void titleStaysOneLine()
