@@ -54,6 +54,7 @@ QString Title(const WorkRecord &work)
 }
 
 const char kStyle[] = R"(
+@page { size: A4; margin: 18mm; }
 body { font-family: "DejaVu Serif", serif; max-width: 44em; margin: 2em auto; padding: 0 1em;
   color: #111; line-height: 1.4; }
 .title-page { text-align: center; padding: 12vh 0 4em; break-after: page; }

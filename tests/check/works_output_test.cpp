@@ -199,6 +199,7 @@ private slots:
         QCOMPARE(html.count(picture), 3);
         QVERIFY(html.contains(u"Всего работ: 4"_s)); // the work sent twice counted once
         QVERIFY(html.contains(u"<a href=\"#subject-2\">Биология</a> — 4"_s));
+        QVERIFY(!html.contains(u"subject-1\""_s)); // no section and no line without works
         // The public book: no identifiers, phones, e-mails or notes.
         for (const QString &secret :
             { tree_.authors[0].id, tree_.publicPhone, tree_.publicEmail, tree_.notes })
