@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -25,6 +26,8 @@ namespace {
 constexpr qint64 kMemoryPerFileByte = 4;
 constexpr qint64 kMemoryBudget = 64 * 1024 * 1024;
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+// The calling thread is woken when this many files ahead are checked, not for each.
+constexpr qsizetype kHandOverBatch = 16;
 
 struct Checked
 {
@@ -45,6 +48,8 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
     std::mutex mutex;
     std::condition_variable finishedOne;
     std::map<qsizetype, Checked> finished; // checked, not yet handed over
+    // The calling thread sleeps until both these files are checked; none while it runs.
+    std::optional<std::pair<qsizetype, qsizetype>> awaited;
 
     const auto cost = [&files](qsizetype i) {
         const qint64 size = std::clamp<qint64>(
@@ -70,21 +75,29 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
             pool.start([&, i = started] {
                 Checked checked { ReadLentarForCheck(files[std::size_t(i)].shown), {} };
                 checked.check = CheckReadLentar(checked.read);
+                bool wake = false;
                 {
                     const std::lock_guard lock(mutex);
                     finished.emplace(i, std::move(checked));
+                    wake = awaited && finished.contains(awaited->first)
+                        && finished.contains(awaited->second);
                 }
-                finishedOne.notify_one();
+                if (wake)
+                    finishedOne.notify_one();
             });
             ++started;
         }
 
         std::unique_lock lock(mutex);
-        auto it = finished.find(next);
-        while (it == finished.end()) {
-            finishedOne.wait(lock);
-            it = finished.find(next);
+        if (!finished.contains(next)) {
+            // Woken once a batch is ready: the next file and the last of the batch.
+            const qsizetype batchEnd = std::min(next + kHandOverBatch, started) - 1;
+            awaited = { next, batchEnd };
+            finishedOne.wait(
+                lock, [&] { return finished.contains(next) && finished.contains(batchEnd); });
+            awaited = {};
         }
+        auto it = finished.find(next);
         Checked checked = std::move(it->second);
         finished.erase(it);
         lock.unlock();

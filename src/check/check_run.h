@@ -25,7 +25,9 @@ struct CheckedFile
 {
     qsizetype index; // into the files given
     const FoundFile &file;
-    const LentarReadResult &read; // what the reader made of it; only a refusal if refused
+    // What the reader made of it (only a refusal if refused). The picture is in
+    // read.pictureJpeg; doc.picture.base64 is left empty.
+    const LentarReadResult &read;
     // The file's own problems. The clashes with other files are known only once every
     // file is read; they come in CheckRunResult::problems.
     const FileCheck &check;

@@ -126,7 +126,7 @@ LentarReadResult ReadLentarForCheck(const QString &path)
             // One byte more than the size, so a file that grew since is seen to have.
             const QByteArray bytes = file.read(info.size() + 1);
             if (file.error() == QFileDevice::NoError)
-                return ReadLentarBytes(bytes);
+                return ReadLentarBytes(bytes, PictureBase64::Omitted);
         }
     }
     return ReadLentarFile(path);

@@ -22,6 +22,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -166,6 +170,7 @@ struct PictureText
     bool aside = false;
     std::string_view base64; // the text after the prefix, when aside
     bool strict = false; // as Base64IsStrict(base64), when aside
+    bool encode = true; // whether doc.picture.base64 is wanted
     qsizetype valueStart = 0;
     qsizetype valueEnd = 0;
 };
@@ -189,17 +194,49 @@ constexpr std::array<PictureChar, 256> kPictureChars = [] {
 
 // One pass over the base64 text after the prefix: whether it may be set aside, and
 // then whether it is strict and holds blanks.
+// How many characters from the start of text, up to 16, are base64 symbols.
+std::size_t LeadingSymbols(const char *text, std::size_t size)
+{
+#if defined(__SSE2__)
+    if (size >= 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+        // Signed comparisons: bytes from 0x80 up are below every range.
+        const auto in = [&c](char low, char high) {
+            return _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8(char(low - 1))),
+                _mm_cmplt_epi8(c, _mm_set1_epi8(char(high + 1))));
+        };
+        const __m128i symbol = _mm_or_si128(_mm_or_si128(in('A', 'Z'), in('a', 'z')),
+            _mm_or_si128(in('0', '9'),
+                _mm_or_si128(
+                    _mm_cmpeq_epi8(c, _mm_set1_epi8('+')), _mm_cmpeq_epi8(c, _mm_set1_epi8('/')))));
+        const unsigned others = ~unsigned(_mm_movemask_epi8(symbol)) & 0xFFFFu;
+        return others == 0 ? 16 : std::size_t(__builtin_ctz(others));
+    }
+#endif
+    std::size_t n = 0;
+    while (n < size && n < 16 && kPictureChars[static_cast<unsigned char>(text[n])] == kSymbolChar)
+        ++n;
+    return n;
+}
+
 void ScanPictureText(std::string_view text, PictureText &found)
 {
     std::size_t symbols = 0;
     int pads = 0;
     bool strict = true;
-    for (const char c : text) {
-        switch (kPictureChars[static_cast<unsigned char>(c)]) {
-        case kSymbolChar:
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        // Nearly all of a text is runs of symbols.
+        const std::size_t run = LeadingSymbols(text.data() + i, size - i);
+        if (run > 0) {
             strict = strict && pads == 0;
-            ++symbols;
-            break;
+            symbols += run;
+            i += run;
+            continue;
+        }
+        switch (kPictureChars[static_cast<unsigned char>(text[i++])]) {
+        case kSymbolChar:
+            break; // counted above
         case kPadChar:
             strict = strict && ++pads <= 2;
             ++symbols;
@@ -728,7 +765,8 @@ private:
         WorkImage &picture = doc_.picture;
         picture.present = true;
         result_.pictureJpeg = jpeg;
-        picture.base64 = EncodeBase64(jpeg, kPictureLineGroups);
+        if (picture_.encode)
+            picture.base64 = EncodeBase64(jpeg, kPictureLineGroups);
         picture.width = pictureSide(node, "width", picture.width);
         picture.height = pictureSide(node, "height", picture.height);
         picture.caption = singleLine(Attribute(node, "title").value_or(QString()), -1,
@@ -843,14 +881,15 @@ LentarReadResult Parse(
 
 } // namespace
 
-LentarReadResult ReadLentarBytes(const QByteArray &bytes)
+LentarReadResult ReadLentarBytes(const QByteArray &bytes, PictureBase64 base64)
 {
     if (bytes.size() > kMaxLentarFileBytes)
         return Refused(ReadCode::TooLarge,
             u"файл слишком велик (%1 байт); лентар не бывает больше 16 МиБ"_s.arg(bytes.size()));
 
-    const bool pairedBreaks = bytes.contains("\r\r\n");
+    const bool pairedBreaks = bytes.contains('\r') && bytes.contains("\r\r\n");
     PictureText picture = FindPictureText(bytes);
+    picture.encode = base64 == PictureBase64::Encoded;
     if (picture.aside) {
         // The picture text is nearly all of a lentar: parsed, it would be copied several
         // times over and looked at character by character, to end up as the bytes the

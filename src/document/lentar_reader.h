@@ -82,8 +82,13 @@ struct LentarReadResult
     bool refused() const { return refusal.has_value(); }
 };
 
+// Whether doc.picture.base64 is filled in. A program that looks only at the picture's
+// bytes (pictureJpeg) is spared encoding them again.
+enum class PictureBase64 { Encoded, Omitted };
+
 // Reads a lentar from its bytes. Safe to call from several threads at once.
-LentarReadResult ReadLentarBytes(const QByteArray &bytes);
+LentarReadResult ReadLentarBytes(
+    const QByteArray &bytes, PictureBase64 base64 = PictureBase64::Encoded);
 
 // Reads the lentar file at path; refuses anything but a regular file, and a file over
 // kMaxLentarFileBytes before reading it.
