@@ -236,7 +236,7 @@ void AtomicFile::stage()
         fail(errno == EACCES ? u"файл защищён от записи"_s : SystemErrorText(errno));
 
     // A working file in the shared temporary folder is the user's own business.
-    const mode_t mode = durability_ == Durability::Working ? 0600 : 0666;
+    const mode_t mode = durability_ == Durability::Durable ? 0666 : 0600;
     QByteArray name;
     const int fd = CreateBeside(target_, exists ? 0600 : mode, name);
     if (fd < 0)
@@ -250,7 +250,7 @@ void AtomicFile::stage()
 void AtomicFile::finish()
 {
     int error = 0;
-    if (durability_ == Durability::Durable && ::fsync(fd_) != 0)
+    if (durability_ != Durability::Working && ::fsync(fd_) != 0)
         error = errno;
     // Some file systems, network ones above all, report a full disk only here.
     error = CloseKeepingError(fd_, error);
@@ -269,7 +269,7 @@ void AtomicFile::commit()
     if (std::rename(staged_.constData(), target_.constData()) != 0)
         fail(errno);
     staged_.clear();
-    if (durability_ == Durability::Durable) {
+    if (durability_ != Durability::Working) {
         // The new name is on the disk only once the folder is; a folder that cannot
         // be flushed still holds the complete file.
         const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(target_)).path());
@@ -286,6 +286,38 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durabilit
     AtomicFile file(path, durability);
     file.write(bytes);
     file.commit();
+}
+
+void MakePrivateFolder(const QString &path)
+{
+    const QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    const QString above = QFileInfo(folder).path();
+    if (above != folder && !QFileInfo(above).isDir())
+        MakePrivateFolder(above);
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) != 0)
+        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+    if (!S_ISDIR(info.st_mode))
+        throw FileError(FileError::Action::Write, folder, SystemErrorText(ENOTDIR));
+    // Others lose their access; what the user allowed or forbade to himself stays.
+    if ((info.st_mode & 077) != 0 && ::chmod(name.constData(), info.st_mode & 0700) != 0)
+        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+}
+
+void RemoveFile(const QString &path)
+{
+    ::unlink(QFile::encodeName(path).constData());
+}
+
+void RenameFile(const QString &from, const QString &to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        throw FileError(FileError::Action::Write, from, SystemErrorText(errno));
 }
 
 void OpenForReading(QFile &file, const QString &path)

@@ -41,6 +41,9 @@ enum class Durability {
     // temporary folder, which nobody needs back after a power failure, and whose
     // flush would take longer than everything else an import or a preview does.
     Working,
+    // Durable, and readable by the user alone (mode 0600): the recovery copy of a
+    // pupil's unsaved work.
+    Private,
 };
 
 // A file written in two steps: write() puts the bytes under a temporary name beside
@@ -85,6 +88,18 @@ private:
 // write() and commit() in one; throws FileError.
 void WriteFileAtomically(
     const QString &path, const QByteArray &bytes, Durability durability = Durability::Durable);
+
+// Makes the folder at path, and any folder above it that is missing, open to the user
+// alone (mode 0700); a folder that is there already loses what others may do. Throws
+// FileError naming the folder.
+void MakePrivateFolder(const QString &path);
+
+// Removes the file at path if it is there; a failure is left unsaid, as the file is
+// no longer needed either way.
+void RemoveFile(const QString &path);
+
+// Gives the file at from the name to, in one step; throws FileError naming from.
+void RenameFile(const QString &from, const QString &to);
 
 // Opens path for reading into file; throws FileError. Only a plain file is opened:
 // opening a named pipe would wait for a writer that may never come.

@@ -40,3 +40,13 @@ QString WritableTempFolder(const QStringList &candidates)
                            : QStringLiteral(" (проверены: ") + tried.join(u", ") + u')');
     throw LentarError(message.toStdString());
 }
+
+QString DesktopStateFolder()
+{
+    // Qt 6.4 knows no state location, so the variable is read as the desktop's
+    // folder rules say.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(base) + QStringLiteral("/lentar/");
+}

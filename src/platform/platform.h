@@ -10,8 +10,8 @@
 #include <optional>
 
 enum class MessageIcon { None, Error, Warning, Information, Question };
-enum class MessageButtons { Ok, YesNo, SaveDiscardCancel };
-enum class MessageAnswer { Ok, Yes, No, Save, Discard, Cancel };
+enum class MessageButtons { Ok, YesNo, SaveDiscardCancel, RestoreDeleteLater };
+enum class MessageAnswer { Ok, Yes, No, Save, Discard, Cancel, Restore, Delete, Later };
 
 struct SaveDialogSettings
 {
@@ -39,6 +39,9 @@ public:
     // The folder for temporary files, ending with "/". Throws LentarError when there is
     // no folder the program may write into.
     virtual QString tempFolder() = 0;
+    // The folder where the program keeps what must outlive a crash (the recovery copies),
+    // ending with "/". It may not exist yet.
+    virtual QString stateFolder() = 0;
     // Seconds since 1970-01-01 00:00:00 UTC.
     virtual qint64 currentTime() = 0;
     // Opens a local file in the desktop's web browser without waiting for it.
@@ -53,6 +56,10 @@ QString StandardErrorText(const QString &message);
 
 // Shows an error the way every command does: caption "Лентар", error icon, OK.
 void ShowStandardError(Platform &platform, const QString &message);
+
+// The program's state folder on a desktop: "lentar/" in $XDG_STATE_HOME, or in
+// ~/.local/state when the variable is unset, empty or not an absolute path.
+QString DesktopStateFolder();
 
 // The first of candidates that is a folder the program may write into, ending with "/".
 // Empty candidates are skipped. Throws LentarError naming every candidate when none will

@@ -212,6 +212,22 @@ MessageAnswer QtPlatform::showMessage(
             return MessageAnswer::Discard;
         return MessageAnswer::Cancel;
     }
+    case MessageButtons::RestoreDeleteLater: {
+        QPushButton *restore
+            = box.addButton(QStringLiteral("Восстановить"), QMessageBox::AcceptRole);
+        QPushButton *remove
+            = box.addButton(QStringLiteral("Удалить"), QMessageBox::DestructiveRole);
+        QPushButton *later = box.addButton(QStringLiteral("Позже"), QMessageBox::RejectRole);
+        box.setDefaultButton(restore);
+        // Closing the box decides nothing: the copy waits for the next start.
+        box.setEscapeButton(later);
+        box.exec();
+        if (box.clickedButton() == restore)
+            return MessageAnswer::Restore;
+        if (box.clickedButton() == remove)
+            return MessageAnswer::Delete;
+        return MessageAnswer::Later;
+    }
     }
     return MessageAnswer::Ok;
 }
@@ -274,6 +290,11 @@ QString QtPlatform::tempFolder()
     candidates.append(QStringLiteral("/tmp"));
 #endif
     return WritableTempFolder(candidates);
+}
+
+QString QtPlatform::stateFolder()
+{
+    return DesktopStateFolder();
 }
 
 qint64 QtPlatform::currentTime()

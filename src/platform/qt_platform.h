@@ -17,6 +17,7 @@ public:
     std::optional<QString> askOpenLentar(const QString &title, const QString &filter) override;
     std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
     QString tempFolder() override;
+    QString stateFolder() override;
     qint64 currentTime() override;
     bool openInBrowser(const QString &path) override;
 

@@ -2,16 +2,18 @@
 
 #include <QDir>
 
-ScriptedPlatform::ScriptedPlatform(QString tempFolder) : tempFolder_(std::move(tempFolder))
+ScriptedPlatform::ScriptedPlatform(QString tempFolder)
+    : tempFolder_(std::move(tempFolder))
 {
     if (tempFolder_.isEmpty())
         tempFolder_ = QDir::tempPath();
     if (!tempFolder_.endsWith(u'/'))
         tempFolder_ += u'/';
+    state = tempFolder_ + QStringLiteral("state/lentar/");
 }
 
-MessageAnswer ScriptedPlatform::showMessage(const QString &text, const QString &caption,
-                                            MessageIcon icon, MessageButtons buttons)
+MessageAnswer ScriptedPlatform::showMessage(
+    const QString &text, const QString &caption, MessageIcon icon, MessageButtons buttons)
 {
     messages.append({ text, caption, icon, buttons });
     if (!messageAnswers.isEmpty())
@@ -23,12 +25,13 @@ MessageAnswer ScriptedPlatform::showMessage(const QString &text, const QString &
         return MessageAnswer::Yes;
     case MessageButtons::SaveDiscardCancel:
         return MessageAnswer::Save;
+    case MessageButtons::RestoreDeleteLater:
+        return MessageAnswer::Later;
     }
     return MessageAnswer::Ok;
 }
 
-std::optional<QString> ScriptedPlatform::askOpenPicture(const QString &title,
-                                                        const QString &filter)
+std::optional<QString> ScriptedPlatform::askOpenPicture(const QString &title, const QString &filter)
 {
     openPictureRequests.append({ title, filter });
     return openPictureAnswers.isEmpty() ? std::nullopt : openPictureAnswers.dequeue();
@@ -49,6 +52,11 @@ std::optional<QString> ScriptedPlatform::askSaveFileName(const SaveDialogSetting
 QString ScriptedPlatform::tempFolder()
 {
     return tempFolder_;
+}
+
+QString ScriptedPlatform::stateFolder()
+{
+    return state;
 }
 
 qint64 ScriptedPlatform::currentTime()

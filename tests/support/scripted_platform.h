@@ -6,8 +6,8 @@
 #include <QQueue>
 
 // A Platform for tests: answers come from queues filled in advance, and every call
-// is recorded. A message box with no queued answer gets OK (or Yes, or Save); a
-// file dialog with no queued answer counts as cancelled.
+// is recorded. A message box with no queued answer gets OK (or Yes, or Save, or
+// Later for a recovery copy); a file dialog with no queued answer counts as cancelled.
 class ScriptedPlatform : public Platform
 {
 public:
@@ -27,6 +27,7 @@ public:
     std::optional<QString> askOpenLentar(const QString &title, const QString &filter) override;
     std::optional<QString> askSaveFileName(const SaveDialogSettings &settings) override;
     QString tempFolder() override;
+    QString stateFolder() override;
     qint64 currentTime() override;
     bool openInBrowser(const QString &path) override;
 
@@ -36,6 +37,7 @@ public:
     QQueue<std::optional<QString>> openLentarAnswers;
     QQueue<std::optional<QString>> saveFileAnswers;
     qint64 now = 1294000000; // 2011-01-02
+    QString state; // the state folder; "state/lentar/" in the temporary folder unless set
     bool browserOpens = true;
 
     // What the program asked.
