@@ -50,23 +50,25 @@ std::unique_ptr<QLockFile> TryLock(
     return nullptr;
 }
 
-QString IdOf(const QString &fileName, const QString &suffix)
+QString IdOf(const QString &fileName)
 {
-    return fileName.mid(5, fileName.size() - 5 - suffix.size());
+    return fileName.mid(5).section(u'.', 0, 0);
 }
 
-// A lock or companion file whose copy is gone, left by a program that ended between
-// writing one and the other.
+// What a program that ended at the wrong moment left beside the copies: a file half
+// written under its temporary name, a companion or a lock whose copy is gone.
 void SweepStrays(const QString &folder, const QStringList &copies)
 {
-    const QStringList strays
-        = QDir(folder).entryList({ u"copy-*.lock"_s, u"copy-*.file"_s }, QDir::Files);
-    for (const QString &name : strays) {
-        const QString id = IdOf(name, name.endsWith(u".lock"_s) ? u".lock"_s : u".file"_s);
-        if (copies.contains(u"copy-"_s + id + u".lnr.xml"_s))
+    const QStringList names = QDir(folder).entryList({ u"copy-*"_s }, QDir::Files);
+    for (const QString &name : names) {
+        const QString id = IdOf(name);
+        const bool companion = name.endsWith(u".file"_s) || name.endsWith(u".lock"_s);
+        if (name.endsWith(u".lnr.xml"_s)
+            || (companion && copies.contains(u"copy-"_s + id + u".lnr.xml"_s)))
             continue;
-        if (const auto lock = TryLock(folder, id))
-            RemoveFile(CompanionFile(folder, id));
+        // A free lock goes by itself once it is released.
+        if (const auto lock = TryLock(folder, id); lock && !name.endsWith(u".lock"_s))
+            RemoveFile(folder + name);
     }
 }
 
@@ -133,7 +135,7 @@ std::vector<AbandonedCopy> ClaimAbandonedCopies(const QString &folder, QStringLi
     SweepStrays(folder, names);
     for (const QString &name : names) {
         AbandonedCopy copy;
-        copy.id = IdOf(name, u".lnr.xml"_s);
+        copy.id = IdOf(name);
         copy.path = folder + name;
         copy.lock = TryLock(folder, copy.id);
         if (!copy.lock)
@@ -225,8 +227,10 @@ void RecoveryKeeper::claimSlot()
     if (folder_.isEmpty())
         folder_ = platform_.stateFolder();
     MakePrivateFolder(folder_);
-    if (lock_)
+    // A folder removed under the program's feet took the lock with it.
+    if (lock_ && QFileInfo::exists(LockFile(folder_, id_)))
         return;
+    lock_.reset();
     QLockFile::LockError error = QLockFile::NoError;
     lock_ = TryLock(folder_, id_, &error);
     if (!lock_)

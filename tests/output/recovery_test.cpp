@@ -215,6 +215,7 @@ void RecoveryTest::damagedCopyIsSetAsideAndNamed()
     kept.reset();
     const QByteArray whole = ReadFile(path);
     QVERIFY(WriteFile(path, whole.left(whole.size() / 2))); // cut by a failing disk
+    QVERIFY(WriteFile(path + u".Ab12Cd"_s, "<?xml")); // a write cut short by a kill
 
     QVERIFY(!OfferRecoveryCopies(*platform_));
     QCOMPARE(platform_->messages.size(), 1);

@@ -4,6 +4,7 @@
 #include "codec/error.h"
 #include "platform/qt_platform.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -58,6 +59,10 @@ private slots:
     void noWritableTempFolder();
     void longPathWrapsInTheMessageBox_data();
     void longPathWrapsInTheMessageBox();
+    void stateFolderFollowsTheDesktop_data();
+    void stateFolderFollowsTheDesktop();
+    void recoveryQuestionAnswers_data();
+    void recoveryQuestionAnswers();
 };
 
 void QtPlatformTest::tempFolderFallsBack_data()
@@ -171,6 +176,58 @@ void QtPlatformTest::longPathWrapsInTheMessageBox()
     QCOMPARE(platform.showMessage(text, u"Лентар"_s, MessageIcon::Information, MessageButtons::Ok),
         MessageAnswer::Ok);
     QVERIFY(inspected);
+}
+
+void QtPlatformTest::stateFolderFollowsTheDesktop_data()
+{
+    QTest::addColumn<QByteArray>("variable");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("set") << QByteArray("/var/состояние") << u"/var/состояние/lentar/"_s;
+    QTest::newRow("empty") << QByteArray() << QDir::homePath() + u"/.local/state/lentar/"_s;
+    QTest::newRow("relative, hence ignored")
+        << QByteArray("state") << QDir::homePath() + u"/.local/state/lentar/"_s;
+}
+
+void QtPlatformTest::stateFolderFollowsTheDesktop()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(QString, folder);
+    const ScopedEnvironment environment("XDG_STATE_HOME", variable);
+    QCOMPARE(QtPlatform().stateFolder(), folder);
+}
+
+void QtPlatformTest::recoveryQuestionAnswers_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<MessageAnswer>("answer");
+    QTest::newRow("Восстановить") << u"Восстановить"_s << MessageAnswer::Restore;
+    QTest::newRow("Удалить") << u"Удалить"_s << MessageAnswer::Delete;
+    QTest::newRow("Позже") << u"Позже"_s << MessageAnswer::Later;
+    QTest::newRow("Escape: later") << QString() << MessageAnswer::Later;
+}
+
+void QtPlatformTest::recoveryQuestionAnswers()
+{
+    QFETCH(QString, button);
+    QFETCH(MessageAnswer, answer);
+    QtPlatform platform;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (QAbstractButton *shown : box->buttons())
+            buttons << shown->text();
+        if (button.isEmpty())
+            QTest::keyClick(box, Qt::Key_Escape);
+        for (QAbstractButton *shown : box->buttons())
+            if (shown->text() == button)
+                QTest::mouseClick(shown, Qt::LeftButton);
+    });
+    QCOMPARE(platform.showMessage(u"Найдена несохранённая работа"_s, u"Восстановление лентара"_s,
+                 MessageIcon::Question, MessageButtons::RestoreDeleteLater),
+        answer);
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({ u"Восстановить"_s, u"Позже"_s, u"Удалить"_s }));
 }
 
 QTEST_MAIN(QtPlatformTest)

@@ -1,10 +1,12 @@
 #include "fault_places.h"
 
 #include "codec/error.h"
+#include "document/lentar_reader.h"
 #include "document/lentar_xml.h"
 #include "jpeg_fixtures.h"
 #include "output/preview_command.h"
 #include "output/preview_xslt.h"
+#include "output/recovery.h"
 #include "output/save_command.h"
 #include "picture/picture_import.h"
 #include "scripted_platform.h"
@@ -46,6 +48,8 @@ private slots:
     void pictureImport();
     void preview_data();
     void preview();
+    void recoveryCopy_data();
+    void recoveryCopy();
 };
 
 Q_DECLARE_METATYPE(WriteFaultsTest::Fault)
@@ -414,6 +418,50 @@ void WriteFaultsTest::preview()
         QVERIFY2(!QFileInfo::exists(place.path()), "the vanished folder came back");
     else
         VerifyUntouched(place.path(), before);
+}
+
+void WriteFaultsTest::recoveryCopy_data()
+{
+    AddFolderFaults();
+}
+
+void WriteFaultsTest::recoveryCopy()
+{
+    QFETCH(Fault, fault);
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    SKIP_UNLESS_POSSIBLE(fault, scratch.path());
+
+    Place place(NeedsOwnDisk(fault));
+    QVERIFY(place.valid());
+    ScriptedPlatform platform(scratch.path());
+    platform.state = place.path() + u'/';
+    LentarDocument doc = CompleteLentar();
+    RecoveryKeeper keeper(platform, [&doc] { return RecoveryContent { doc, {} }; }, { 0, 0 });
+    // The open lock keeps a file system from being remounted read-only: that one is
+    // read-only from the start.
+    if (fault != Fault::ReadOnlyFileSystem) {
+        keeper.changed();
+        QTRY_VERIFY(QFileInfo::exists(keeper.copyPath()));
+    }
+
+    QVERIFY(BreakFolder(place, fault));
+    const QMap<QString, QByteArray> before = FaultPlaces::Snapshot(place.path());
+    doc.description = u"Изменённое описание"_s;
+    keeper.changed();
+    if (fault == Fault::FolderVanishes) {
+        // Made again, with the lock, so that no other program takes the copy for a
+        // crashed one.
+        QTRY_COMPARE(ReadLentarFile(keeper.copyPath()).doc.description, doc.description);
+        QCOMPARE(QDir(place.path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(platform.messages.size(), 0);
+        return;
+    }
+    // The user hears it once and types on; the earlier copy is still whole.
+    QTRY_COMPARE(platform.messages.size(), 1);
+    qInfo().noquote() << "message:" << platform.messages[0].text;
+    QVERIFY2(IsRussian(platform.messages[0].text), qPrintable(platform.messages[0].text));
+    VerifyUntouched(place.path(), before);
 }
 
 int main(int argc, char **argv)
