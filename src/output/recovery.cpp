@@ -43,8 +43,11 @@ std::unique_ptr<QLockFile> TryLock(
 {
     auto lock = std::make_unique<QLockFile>(LockFile(folder, id));
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
+    if (lock->tryLock(0)) {
+        // Like everything else in the folder, for the user alone.
+        QFile::setPermissions(LockFile(folder, id), QFile::ReadOwner | QFile::WriteOwner);
         return lock;
+    }
     if (error)
         *error = lock->error();
     return nullptr;

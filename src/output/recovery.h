@@ -19,6 +19,7 @@
 #include "output/open_command.h"
 
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
@@ -29,7 +30,6 @@
 #include <vector>
 
 class Platform;
-class QLockFile;
 
 // When a copy is written: soon after the typing pauses, and regularly while it does
 // not, so that the copy is never further behind than longestMs.

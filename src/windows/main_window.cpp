@@ -5,6 +5,7 @@
 #include "lentar_version.h"
 #include "output/open_command.h"
 #include "output/preview_command.h"
+#include "output/recovery.h"
 #include "output/save_command.h"
 #include "picture/picture_import.h"
 #include "platform/platform.h"
@@ -123,6 +124,12 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
             | Qt::WindowCloseButtonHint)
     , platform_(platform)
 {
+    recovery_ = new RecoveryKeeper(
+        platform_,
+        [this] {
+            return RecoveryContent { document(), currentFile_ };
+        },
+        {}, this);
     setObjectName(QStringLiteral("Lentar"));
     showFileName();
     setFixedSize(787, 502);
@@ -175,6 +182,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     // Typing starts in the title; the tab bar would hold the focus without showing it.
     titleEdit_->setFocus();
     setWindowModified(false);
+    recovery_->forget();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -527,6 +535,7 @@ bool MainWindow::onSave()
         return false;
     currentFile_ = *saved;
     setWindowModified(false);
+    recovery_->forget();
     showFileName();
     return true;
 }
@@ -556,10 +565,42 @@ bool MainWindow::loadLentar(const QString &path)
     showDocument(opened->doc, opened->pixels.rgb.empty() ? nullptr : &pixels);
     currentFile_ = opened->path;
     setWindowModified(false);
+    recovery_->forget();
     showFileName();
     pages_->setCurrentIndex(0);
     titleEdit_->setFocus();
     return true;
+}
+
+void MainWindow::offerRecovery()
+{
+    std::optional<RestoredCopy> restored;
+    guarded([&] { restored = OfferRecoveryCopies(platform_); });
+    if (!restored)
+        return;
+    const OpenedLentar &opened = restored->opened;
+    const QImage pixels = ToQImage(opened.pixels);
+    showDocument(opened.doc, opened.pixels.rgb.empty() ? nullptr : &pixels);
+    // The work is as unsaved as it was, and belongs to the file it came from; its copy
+    // stays until it is saved or let go.
+    currentFile_ = restored->copy.originalFile;
+    recovery_->adopt(restored->copy);
+    setWindowModified(true);
+    showFileName();
+    pages_->setCurrentIndex(0);
+    titleEdit_->setFocus();
+}
+
+void MainWindow::keepForNextStart()
+{
+    recovery_->writeNow();
+}
+
+void MainWindow::closeKeepingChanges()
+{
+    keepForNextStart();
+    ending_ = true;
+    close();
 }
 
 bool MainWindow::takeLentarDrop(QEvent *event)
@@ -620,15 +661,21 @@ bool MainWindow::mayDropChanges(const char *question)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (mayDropChanges(kCloseQuestion))
+    if (ending_) {
         event->accept();
-    else
+    } else if (mayDropChanges(kCloseQuestion)) {
+        // Saved, let go, or nothing to save: no copy is needed any more.
+        recovery_->forget();
+        event->accept();
+    } else {
         event->ignore();
+    }
 }
 
 void MainWindow::markModified()
 {
     setWindowModified(true);
+    recovery_->changed();
 }
 
 // The file's name comes first, where a task bar that cuts the titleEdit_ still shows it.

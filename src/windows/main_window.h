@@ -20,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class IdentifierDialog;
+class RecoveryKeeper;
 class SubjectDialog;
 
 // The main window: four pages on which the whole lentar is edited, a help panel that
@@ -37,6 +38,14 @@ public:
     // Opens the lentar file at path as the command "Открыть" does, asking first what to do
     // with unsaved changes. True when the file was opened.
     bool openLentar(const QString &path);
+    // Asks about the recovery copies of runs that ended without saving, one after the
+    // other, and shows the one the user restores.
+    void offerRecovery();
+    // The session ends: the unsaved changes go into the recovery copy at once.
+    void keepForNextStart();
+    // The program is told to stop: the same, and the window closes without asking about
+    // the changes, which the next start offers back.
+    void closeKeepingChanges();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -114,4 +123,7 @@ private:
     ParticipantsPage *participantsPage_ = nullptr;
     SubjectDialog *subjectDialog_ = nullptr;
     IdentifierDialog *identifierDialog_ = nullptr;
+
+    RecoveryKeeper *recovery_ = nullptr;
+    bool ending_ = false; // closing keeps the unsaved changes for the next start
 };

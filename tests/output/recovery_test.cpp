@@ -1,19 +1,16 @@
-// The recovery copy without a window: when it is written, what lands in the state
-// folder and with which modes, what the start asks and what each answer leaves there,
-// two programs side by side, a damaged copy, a folder that refuses the copy, and the
-// stop signals.
+// The recovery copy without a window (the window's test kills a real program): when it
+// is written, what the start asks and what each answer leaves, two programs side by
+// side and the modes of their files, a damaged copy, a folder that refuses the copy.
 
 #include "lentar_files.h"
 #include "output/recovery.h"
 #include "platform/scripted_platform.h"
-#include "platform/stop_signals.h"
 
 #include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -43,14 +40,11 @@ private slots:
 
     void scheduleWaitsForAPauseButNotForever_data();
     void scheduleWaitsForAPauseButNotForever();
-    void copyReadsBackWholeWithItsFile();
-    void savedOrDiscardedLeavesNothing();
     void answersAtStart_data();
     void answersAtStart();
     void twoProgramsKeepTheirOwnCopies();
     void damagedCopyIsSetAsideAndNamed();
     void refusedFolderIsToldOnceAndTypingGoesOn();
-    void stopSignalReachesTheEventLoop();
 
 private:
     std::unique_ptr<RecoveryKeeper> keeper(const LentarDocument &doc, const QString &file = {});
@@ -97,41 +91,6 @@ void RecoveryTest::scheduleWaitsForAPauseButNotForever()
     QCOMPARE(schedule.due(), qint64(due));
     schedule.written();
     QCOMPARE(schedule.due(), qint64(-1));
-}
-
-void RecoveryTest::copyReadsBackWholeWithItsFile()
-{
-    const LentarDocument doc = FullLentar();
-    auto kept = keeper(doc, u"/школа/Работа.lnr.xml"_s);
-    kept->changed();
-    QTRY_VERIFY(QFileInfo::exists(kept->copyPath()));
-
-    QStringList damaged;
-    QVERIFY(ClaimAbandonedCopies(folder(), damaged).empty()); // its program still runs
-    const QString path = kept->copyPath();
-    kept.reset(); // ended without a save: the copy stays, the lock goes
-    const LentarReadResult read = ReadLentarFile(path);
-    QVERIFY(read.findings.isEmpty());
-    QCOMPARE(read.doc, doc);
-    QCOMPARE(read.stored, platform_->now);
-    QCOMPARE(Mode(folder()), 0700);
-    QCOMPARE(Mode(path), 0600);
-    std::vector<AbandonedCopy> copies = ClaimAbandonedCopies(folder(), damaged);
-    QCOMPARE(copies.size(), 1U);
-    QCOMPARE(copies[0].originalFile, u"/школа/Работа.lnr.xml"_s);
-    QCOMPARE(Mode(folder() + u"copy-"_s + copies[0].id + u".file"_s), 0600);
-}
-
-void RecoveryTest::savedOrDiscardedLeavesNothing()
-{
-    auto kept = keeper(FullLentar(), u"/школа/Работа.lnr.xml"_s);
-    kept->changed();
-    QTRY_VERIFY(QFileInfo::exists(kept->copyPath()));
-    QCOMPARE(Entries(folder()).size(), 3); // the copy, its file, its lock
-    kept->forget();
-    QCOMPARE(Entries(folder()), QStringList());
-    kept.reset();
-    QCOMPARE(Entries(folder()), QStringList());
 }
 
 void RecoveryTest::answersAtStart_data()
@@ -189,12 +148,15 @@ void RecoveryTest::twoProgramsKeepTheirOwnCopies()
 {
     LentarDocument other = FullLentar();
     other.title = u"Другая"_s;
-    auto first = keeper(FullLentar());
+    auto first = keeper(FullLentar(), u"/школа/Работа.lnr.xml"_s);
     auto second = keeper(other);
     first->changed();
     second->changed();
     QTRY_VERIFY(QFileInfo::exists(first->copyPath()) && QFileInfo::exists(second->copyPath()));
     QVERIFY(first->copyPath() != second->copyPath());
+    QCOMPARE(Mode(folder()), 0700);
+    for (const QString &name : Entries(folder()))
+        QCOMPARE(Mode(folder() + name), 0600);
     QVERIFY(!OfferRecoveryCopies(*platform_));
     QVERIFY(platform_->messages.isEmpty());
 
@@ -204,6 +166,7 @@ void RecoveryTest::twoProgramsKeepTheirOwnCopies()
     QVERIFY(copy);
     QCOMPARE(copy->opened.doc, other);
     QCOMPARE(platform_->messages.size(), 1);
+    QVERIFY(!platform_->messages[0].text.contains(u"/школа/"_s));
 }
 
 void RecoveryTest::damagedCopyIsSetAsideAndNamed()
@@ -246,15 +209,6 @@ void RecoveryTest::refusedFolderIsToldOnceAndTypingGoesOn()
     QVERIFY(QFile::remove(blocker));
     kept->changed();
     QTRY_VERIFY(QFileInfo::exists(kept->copyPath()));
-}
-
-void RecoveryTest::stopSignalReachesTheEventLoop()
-{
-    StopSignals stops;
-    QSignalSpy spy(&stops, &StopSignals::stopRequested);
-    QCOMPARE(std::raise(SIGTERM), 0); // without the handler this would end the test
-    QTRY_COMPARE(spy.size(), 1);
-    QCOMPARE(spy[0][0].toInt(), SIGTERM);
 }
 
 QTEST_GUILESS_MAIN(RecoveryTest)

@@ -26,13 +26,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Everything in the folder but the one exception: the state folder, once empty, where
+// the recovery copy was kept while the changes were unsaved.
 QStringList Everything(const QString &folder)
 {
     QStringList found;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
         QDirIterator::Subdirectories);
+    const QString state = folder + u"/.local/state/lentar"_s;
     while (it.hasNext())
-        found.append(it.next());
+        if (const QString path = it.next(); !state.startsWith(path) || !QDir(state).isEmpty())
+            found.append(path);
     return found;
 }
 
