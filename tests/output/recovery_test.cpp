@@ -4,7 +4,7 @@
 
 #include "lentar_files.h"
 #include "output/recovery.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 
 #include <QLockFile>
 #include <QSignalSpy>

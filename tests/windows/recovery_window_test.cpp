@@ -6,7 +6,7 @@
 // (ShowEditor) over a scripted platform that answers as the row says.
 
 #include "lentar_files.h"
-#include "platform/scripted_platform.h"
+#include "scripted_platform.h"
 #include "window_driver.h"
 #include "windows/application.h"
 #include "windows/main_window.h"
