@@ -12,7 +12,6 @@
 #include "windows/main_window.h"
 #include "windows/start.h"
 
-#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -43,7 +42,8 @@ int RunChild(int argc, char **argv)
     app.setPlatform(&platform);
     ShowEditor(window, mode == u"type"_s ? path : QString());
     if (mode == u"type"_s) {
-        QTest::keyClicks(Child<QLineEdit>(&window, "title"), kTyped);
+        QTest::keyClick(Child<QWidget>(&window, "title"), Qt::Key_End);
+        QTest::keyClicks(Child<QWidget>(&window, "title"), kTyped);
         std::puts("typed");
         std::fflush(stdout);
         return app.exec();
