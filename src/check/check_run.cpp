@@ -28,6 +28,10 @@ constexpr qint64 kMemoryBudget = 64 * 1024 * 1024;
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 // The calling thread is woken when this many files ahead are checked, not for each.
 constexpr qsizetype kHandOverBatch = 16;
+// Files started before the one handed over next: enough to keep the workers busy
+// while one file takes long, few enough that the ones waiting to be handed over do not
+// add up (each holds its document and its picture).
+constexpr qsizetype kMostAhead = 64;
 
 struct Checked
 {
@@ -66,7 +70,7 @@ CheckRunResult RunCheck(const std::vector<FoundFile> &files, const CheckRunOptio
 
     for (qsizetype next = 0; next < total; ++next) {
         // Start every file the budget has room for; the calling thread only hands over.
-        while (started < total) {
+        while (started < total && started - next < kMostAhead) {
             if (costs[std::size_t(started)] < 0)
                 costs[std::size_t(started)] = cost(started);
             if (costs[std::size_t(started)] > budget)
