@@ -27,6 +27,14 @@ SpellHighlighter::SpellHighlighter(QTextEdit *editor, SpellChecker &checker)
     attach(editor);
 }
 
+// QSyntaxHighlighter's destructor clears the underline, which is an edit of the
+// document: it must not reach this part, which is gone by then.
+SpellHighlighter::~SpellHighlighter()
+{
+    for (const QMetaObject::Connection &connection : editorSignals_)
+        disconnect(connection);
+}
+
 template<typename Editor> void SpellHighlighter::attach(Editor *editor)
 {
     editor_ = editor;
@@ -38,8 +46,10 @@ template<typename Editor> void SpellHighlighter::attach(Editor *editor)
 
     editor->installEventFilter(this);
     editor->viewport()->installEventFilter(this);
-    connect(editor, &Editor::cursorPositionChanged, this, &SpellHighlighter::cursorMoved);
-    connect(editor->document(), &QTextDocument::contentsChange, this, [this] { edited_ = true; });
+    editorSignals_[0]
+        = connect(editor, &Editor::cursorPositionChanged, this, &SpellHighlighter::cursorMoved);
+    editorSignals_[1] = connect(
+        editor->document(), &QTextDocument::contentsChange, this, [this] { edited_ = true; });
     connect(&checker_, &SpellChecker::changed, this, &QSyntaxHighlighter::rehighlight);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, [this, editor](const QPoint &at) {

@@ -25,6 +25,7 @@ class SpellHighlighter : public QSyntaxHighlighter
 public:
     SpellHighlighter(QPlainTextEdit *editor, SpellChecker &checker);
     SpellHighlighter(QTextEdit *editor, SpellChecker &checker);
+    ~SpellHighlighter() override;
 
     // How many more characters the field takes (its length limit): a suggestion that
     // would not fit in place of its word is not offered. No limit when not set.
@@ -58,6 +59,7 @@ private:
     std::function<QTextCursor(const QPoint &)> cursorAt_;
     std::function<QMenu *()> standardMenu_;
     std::function<int()> room_;
+    QMetaObject::Connection editorSignals_[2];
     QTextCharFormat misspelt_;
     bool loadAsked_ = false;
     bool typing_ = false; // the user types: the word at the cursor is being written
