@@ -256,7 +256,7 @@ void MainWindow::buildWorkPage(QWidget *page)
     for (QLineEdit *edit : { postIndexEdit_, postAddressEdit_, phoneEdit_, emailEdit_ })
         connect(edit, &QLineEdit::textChanged, this, &MainWindow::markModified);
     for (MemoEdit *edit : texts) {
-        connect(edit, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+        connect(edit, &MemoEdit::edited, this, &MainWindow::markModified);
         checkSpelling(edit);
     }
 }
@@ -276,7 +276,7 @@ void MainWindow::buildPicturePage(QWidget *page)
         box, "WorkImgSignLabel", QStringLiteral("Подпись к картинке"), { 15, 343 }, captionEdit_);
     captionEdit_->setEnabled(false);
     setFieldColour(captionEdit_, false);
-    connect(captionEdit_, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+    connect(captionEdit_, &MemoEdit::edited, this, &MainWindow::markModified);
     checkSpelling(captionEdit_);
 
     addPictureButton_
@@ -295,7 +295,7 @@ void MainWindow::buildCommentsPage(QWidget *page)
 {
     notesEdit_ = memoEdit(page, "Notes", QRect(3, 22, 470, 403), Limits::notes);
     MakeLabel(page, "Label1", QStringLiteral("Комментарии:"), { 3, 3 }, notesEdit_);
-    connect(notesEdit_, &QPlainTextEdit::textChanged, this, &MainWindow::markModified);
+    connect(notesEdit_, &MemoEdit::edited, this, &MainWindow::markModified);
     checkSpelling(notesEdit_);
     auto *help = MakeGroup(page, "GroupBox2", QRect(479, 16, 295, 410), QStringLiteral("Помощь"));
     new HelpPanel(help, "Memo2", HelpText(kCommentsHelp));

@@ -15,6 +15,13 @@ MemoEdit::MemoEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        QString now = toPlainText();
+        if (now == shown_)
+            return;
+        shown_ = std::move(now);
+        emit edited();
+    });
 }
 
 QString MemoEdit::text() const

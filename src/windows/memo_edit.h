@@ -21,6 +21,9 @@ public:
 signals:
     // Mouse press inside the field (focus changes are seen by the window itself).
     void clicked();
+    // The text changed. textChanged() also comes when only the look of the text does,
+    // as when the spell check underlines a word.
+    void edited();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -35,6 +38,7 @@ private:
     QString fitting(const QString &text) const;
 
     int maxLength_ = 0; // 0: no limit
+    QString shown_; // the text as edited() last told it
 };
 
 // Length of text in CR LF terms: every line feed counts as two characters.
