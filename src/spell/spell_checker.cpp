@@ -166,8 +166,9 @@ SpellChecker::~SpellChecker()
 
 void SpellChecker::load()
 {
-    if (dictionary_)
-        return;
+    if (loadAsked_)
+        return; // every field of the window asks
+    loadAsked_ = true;
     // A list that cannot be read is left as it is; adding a word reads it again and
     // reports the failure then.
     try {

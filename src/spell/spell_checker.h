@@ -51,7 +51,8 @@ public:
     ~SpellChecker() override;
 
     // Starts loading the dictionary unless this process has already done so; changed()
-    // follows when it is there. Also reads the personal word list.
+    // follows when it is there. Also reads the personal word list. Only the first call
+    // of a checker does anything.
     void load();
     bool isReady() const { return dictionary_ != nullptr; }
 
@@ -77,6 +78,7 @@ private:
     bool isAccepted(const QString &word) const;
 
     std::shared_ptr<SpellDictionary> dictionary_;
+    bool loadAsked_ = false;
     QSet<QString> accepted_; // ignored for this session, or in the personal word list
     mutable QHash<QString, bool> verdicts_; // the dictionary's answers, asked once a word
 };
