@@ -48,9 +48,9 @@ template<typename Editor> void SpellHighlighter::attach(Editor *editor)
     editor->viewport()->installEventFilter(this);
     editorSignals_[0]
         = connect(editor, &Editor::cursorPositionChanged, this, &SpellHighlighter::cursorMoved);
-    editorSignals_[1] = connect(
-        editor->document(), &QTextDocument::contentsChange, this, [this] { edited_ = true; });
-    connect(&checker_, &SpellChecker::changed, this, &QSyntaxHighlighter::rehighlight);
+    editorSignals_[1] = connect(editor->document(), &QTextDocument::contentsChange, this,
+        [this] { edited_ = edited_ || !underlining_; });
+    connect(&checker_, &SpellChecker::changed, this, [this] { underline({}); });
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, [this, editor](const QPoint &at) {
         QMenu *menu = createContextMenu(at);
@@ -114,7 +114,18 @@ void SpellHighlighter::stopTyping()
         return;
     const QTextBlock block = document()->findBlock(skippedFrom_);
     skippedFrom_ = skippedTo_ = -1;
-    rehighlightBlock(block);
+    underline(block);
+}
+
+// The document reports a new underline as a change of its contents; that is no edit.
+void SpellHighlighter::underline(const QTextBlock &block)
+{
+    underlining_ = true;
+    if (block.isValid())
+        rehighlightBlock(block);
+    else
+        rehighlight();
+    underlining_ = false;
 }
 
 // A cursor moved by an edit stays with the word being typed; one moved on its own (by

@@ -4,6 +4,7 @@
 // and the field's context menu offers corrections for the word under the mouse.
 
 #include <QSyntaxHighlighter>
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
 
@@ -51,6 +52,8 @@ private:
     QTextCursor wordAt(const QTextCursor &cursor) const;
     void replaceWord(QTextCursor word, const QString &replacement);
     void stopTyping();
+    // Underlines block again, or the whole document for an invalid block.
+    void underline(const QTextBlock &block);
     void cursorMoved();
 
     SpellChecker &checker_;
@@ -64,6 +67,7 @@ private:
     bool loadAsked_ = false;
     bool typing_ = false; // the user types: the word at the cursor is being written
     bool edited_ = false; // the text changed since the cursor last moved
+    bool underlining_ = false;
     int skippedFrom_ = -1; // the word left unmarked while it is typed, in document positions
     int skippedTo_ = -1;
 };
