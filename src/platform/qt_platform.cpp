@@ -141,10 +141,13 @@ public:
         setTextFormat(Qt::PlainText);
         auto *label = findChild<QLabel *>(u"qt_msgbox_label"_s);
         auto *shown = new MessageText(text, this);
-        if (label && layout()->replaceWidget(label, shown))
+        // The layout hands back the label's item, which is ours to delete.
+        if (QLayoutItem *replaced = label ? layout()->replaceWidget(label, shown) : nullptr) {
+            delete replaced;
             label->hide();
-        else
+        } else {
             delete shown;
+        }
     }
 
 protected:
