@@ -193,6 +193,18 @@ bool BreakFolder(Place &place, Fault fault)
         }                                                                                          \
     } while (false)
 
+// The start of every row: the fault of the row, a scratch folder, the row skipped when
+// this system cannot produce the fault, and the place where it is made (on a small file
+// system of its own where the fault needs one).
+#define FAULT_PLACE(fault, scratch, place)                                                         \
+    QFETCH(Fault, fault);                                                                          \
+    QTemporaryDir scratch;                                                                         \
+    QVERIFY(scratch.isValid());                                                                    \
+    SKIP_UNLESS_POSSIBLE(fault, scratch.path());                                                   \
+    Place place(NeedsOwnDisk(fault));                                                              \
+    QVERIFY(place.valid());                                                                        \
+    QCOMPARE(place.mounted(), NeedsOwnDisk(fault))
+
 // What must hold of a folder after a failed write: every file it held is still there
 // with the same bytes (but for checkedApart, which the caller checks), and nothing
 // else has appeared.
@@ -232,14 +244,7 @@ void WriteFaultsTest::save_data()
 
 void WriteFaultsTest::save()
 {
-    QFETCH(Fault, fault);
-    QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    SKIP_UNLESS_POSSIBLE(fault, scratch.path());
-
-    Place place(NeedsOwnDisk(fault));
-    QVERIFY(place.valid());
-    QCOMPARE(place.mounted(), NeedsOwnDisk(fault));
+    FAULT_PLACE(fault, scratch, place);
     const QString temp = scratch.path() + u"/temp/"_s;
     QVERIFY(QDir().mkpath(temp));
     const QString lentarName = u"Работа.lnr.xml"_s;
@@ -343,14 +348,7 @@ void WriteFaultsTest::pictureImport_data()
 
 void WriteFaultsTest::pictureImport()
 {
-    QFETCH(Fault, fault);
-    QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    SKIP_UNLESS_POSSIBLE(fault, scratch.path());
-
-    Place place(NeedsOwnDisk(fault));
-    QVERIFY(place.valid());
-    QCOMPARE(place.mounted(), NeedsOwnDisk(fault));
+    FAULT_PLACE(fault, scratch, place);
     const QString first = scratch.path() + u"/first.jpg"_s;
     const QString second = scratch.path() + u"/second.jpg"_s;
     QVERIFY(WriteFileBytes(first, EncodeFixture(PhotoSamples(64, 48, 1), 64, 48)));
@@ -386,14 +384,7 @@ void WriteFaultsTest::preview_data()
 
 void WriteFaultsTest::preview()
 {
-    QFETCH(Fault, fault);
-    QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    SKIP_UNLESS_POSSIBLE(fault, scratch.path());
-
-    Place place(NeedsOwnDisk(fault));
-    QVERIFY(place.valid());
-    QCOMPARE(place.mounted(), NeedsOwnDisk(fault));
+    FAULT_PLACE(fault, scratch, place);
     ScriptedPlatform platform(place.path());
     LentarDocument doc = CompleteLentar();
     PreviewLentar(doc, platform);
@@ -427,13 +418,7 @@ void WriteFaultsTest::recoveryCopy_data()
 
 void WriteFaultsTest::recoveryCopy()
 {
-    QFETCH(Fault, fault);
-    QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    SKIP_UNLESS_POSSIBLE(fault, scratch.path());
-
-    Place place(NeedsOwnDisk(fault));
-    QVERIFY(place.valid());
+    FAULT_PLACE(fault, scratch, place);
     ScriptedPlatform platform(scratch.path());
     platform.state = place.path() + u'/';
     LentarDocument doc = CompleteLentar();
