@@ -2,12 +2,9 @@
 
 #include "platform/files.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -24,7 +21,6 @@ constexpr qsizetype kFlushBytes = 256 * 1024;
 constexpr int kResolution = 300; // dots an inch of the page's coordinates
 constexpr qreal kMarginMm = 18;
 constexpr qreal kFooterMm = 10; // below the text, for the page number
-constexpr char kPictureUrl[] = "picture:";
 constexpr std::size_t kPicturesAhead = 8;
 
 // What QPdfWriter writes, passed on to the one write path. A failure is kept and told
@@ -66,11 +62,166 @@ private:
     std::optional<FileError> error_;
 };
 
-const char kWorkStyle[]
-    = "h3 { font-size: 13pt; margin-bottom: 4pt; } p { margin-top: 2pt; margin-bottom: 2pt; } "
-      ".also { font-style: italic; color: #444444; } "
-      ".caption { font-style: italic; color: #444444; } "
-      "table { font-size: 12pt; } ";
+constexpr qreal kPoint = kResolution / 72.0; // a typographic point in page coordinates
+const QColor kAsideColour(0x44, 0x44, 0x44); // "Также в разделах", the caption
+
+// The fonts of the book, sized for the page's resolution.
+struct BookFonts
+{
+    QFont body;
+    QFont title; // a work's
+    QFont heading; // a section's and the contents'
+    QFont pageNumber;
+};
+
+// Text laid out in lines at the text's width, the picture below it: one work, a
+// heading or a line of the contents. Positions are from the block's top.
+struct LaidOutBlock
+{
+    std::vector<std::unique_ptr<QTextLayout>> paragraphs;
+    QImage picture;
+    QRectF pictureBox;
+    std::vector<qreal> breaks; // where a page may end: below each line and the picture
+    qreal height = 0;
+};
+
+// Lays out paragraphs one under the other. Spacing between two paragraphs is the
+// larger of the space after the one and before the other.
+class BlockBuilder
+{
+public:
+    explicit BlockBuilder(qreal width)
+        : width_(width)
+    { }
+
+    // text's line breaks (\n) break lines; bold and italic spans come as formats.
+    void add(const QString &text, const QFont &font, qreal spaceBeforePt, qreal spaceAfterPt,
+        const QList<QTextLayout::FormatRange> &formats = {})
+    {
+        auto layout = std::make_unique<QTextLayout>(
+            QString(text).replace(u'\n', QChar::LineSeparator), font);
+        layout->setCacheEnabled(true);
+        layout->setFormats(formats);
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout->setTextOption(option);
+        y_ = space(spaceBeforePt);
+        layout->setPosition(QPointF(0, y_));
+        qreal y = 0;
+        layout->beginLayout();
+        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(width_);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            block_.breaks.push_back(y_ + y);
+        }
+        layout->endLayout();
+        block_.paragraphs.push_back(std::move(layout));
+        end(y, spaceAfterPt);
+    }
+
+    // A line with its label in bold.
+    void addLabelled(const QString &label, const QString &text, const QFont &font)
+    {
+        if (text.isEmpty())
+            return;
+        add(label + u' ' + text, font, 2, 2, { Span(0, label.size(), Bold()) });
+    }
+
+    // One line of the contents: caption on the left, the number on the right.
+    void addRow(const QString &caption, const QString &number, const QFont &font)
+    {
+        add(caption, font, 8, 8);
+        auto right = std::make_unique<QTextLayout>(number, font);
+        right->setTextOption(QTextOption(Qt::AlignRight));
+        right->setPosition(block_.paragraphs.back()->position());
+        right->beginLayout();
+        QTextLine line = right->createLine();
+        line.setLeadingIncluded(true);
+        line.setLineWidth(width_);
+        right->endLayout();
+        block_.paragraphs.push_back(std::move(right));
+    }
+
+    // The picture at the size it has at the screen's 96 dots an inch, smaller when it
+    // does not fit within width and maxHeight.
+    void addPicture(QImage picture, qreal maxHeight)
+    {
+        QSizeF size = QSizeF(picture.size()) * (kResolution / 96.0);
+        if (size.width() > width_ || size.height() > maxHeight)
+            size.scale(width_, maxHeight, Qt::KeepAspectRatio);
+        y_ = space(4);
+        block_.pictureBox = QRectF(QPointF(0, y_), size);
+        block_.picture = std::move(picture);
+        block_.breaks.push_back(y_ + size.height());
+        end(size.height(), 2);
+    }
+
+    LaidOutBlock take() { return std::move(block_); }
+
+    static QTextLayout::FormatRange Span(qsizetype start, qsizetype length, QTextCharFormat format)
+    {
+        return { int(start), int(length), std::move(format) };
+    }
+    static QTextCharFormat Bold()
+    {
+        QTextCharFormat format;
+        format.setFontWeight(QFont::Bold);
+        return format;
+    }
+    static QTextCharFormat Aside()
+    {
+        QTextCharFormat format;
+        format.setFontItalic(true);
+        format.setForeground(kAsideColour);
+        return format;
+    }
+
+private:
+    qreal space(qreal beforePt) const
+    {
+        if (block_.paragraphs.empty() && block_.breaks.empty())
+            return 0;
+        return y_ - spaceAfter_ + std::max(spaceAfter_, beforePt * kPoint);
+    }
+    void end(qreal height, qreal spaceAfterPt)
+    {
+        y_ += height;
+        block_.height = y_;
+        spaceAfter_ = spaceAfterPt * kPoint;
+        y_ += spaceAfter_;
+    }
+
+    qreal width_;
+    qreal y_ = 0; // below the last paragraph and the space after it
+    qreal spaceAfter_ = 0;
+    LaidOutBlock block_;
+};
+
+// One work of a section: title, people, other sections, texts, the picture, its caption.
+LaidOutBlock LayOutWork(
+    const BookEntry &entry, QImage picture, const BookFonts &fonts, const QRectF &text)
+{
+    BlockBuilder block(text.width());
+    block.add(entry.title, fonts.title, 0, 4);
+    block.addLabelled(entry.authorsLabel, entry.authors, fonts.body);
+    block.addLabelled(entry.leadersLabel, entry.leaders, fonts.body);
+    if (!entry.alsoIn.isEmpty())
+        block.add(entry.alsoIn, fonts.body, 2, 2,
+            { BlockBuilder::Span(0, entry.alsoIn.size(), BlockBuilder::Aside()) });
+    if (!entry.description.isEmpty())
+        block.add(entry.description, fonts.body, 2, 2);
+    block.addLabelled(QString::fromUtf16(kTechRequestLabel), entry.techRequest, fonts.body);
+    block.addLabelled(QString::fromUtf16(kManualLabel), entry.manual, fonts.body);
+    if (!picture.isNull()) {
+        block.addPicture(std::move(picture), text.height());
+        if (!entry.caption.isEmpty())
+            block.add(entry.caption, fonts.body, 0, 2,
+                { BlockBuilder::Span(0, entry.caption.size(), BlockBuilder::Aside()) });
+    }
+    return block.take();
+}
 
 class BookPainter
 {
@@ -84,10 +235,22 @@ public:
         text_ = page.adjusted(
             kMarginMm * mm, kMarginMm * mm, -kMarginMm * mm, -(kMarginMm + kFooterMm) * mm);
         footer_ = QRectF(text_.left(), text_.bottom(), text_.width(), kFooterMm * mm);
-        font_ = QFont(u"DejaVu Serif"_s, 10);
-        font_.setStyleHint(QFont::Serif);
+        QFont font(u"DejaVu Serif"_s, 10);
+        font.setStyleHint(QFont::Serif);
+        fonts_.body = QFont(font, &writer);
+        font.setPointSize(13);
+        font.setBold(true);
+        fonts_.title = QFont(font, &writer);
+        font.setPointSize(15);
+        fonts_.heading = QFont(font, &writer);
+        font.setPointSize(9);
+        font.setBold(false);
+        fonts_.pageNumber = QFont(font, &writer);
         y_ = text_.top();
     }
+
+    const BookFonts &fonts() const { return fonts_; }
+    const QRectF &text() const { return text_; }
 
     struct TitleLine
     {
@@ -103,7 +266,7 @@ public:
         const qreal mm = kResolution / 25.4;
         qreal y = text_.top() + text_.height() / 3;
         for (const TitleLine &line : lines) {
-            QFont font(font_.family(), line.points);
+            QFont font(fonts_.body.family(), line.points);
             font.setBold(line.bold);
             painter_.setFont(font);
             const QRectF box(
@@ -127,55 +290,27 @@ public:
     {
         if (page_ <= 1)
             return; // the title page has no number
-        painter_.setFont(QFont(font_.family(), 9));
+        painter_.setFont(fonts_.pageNumber);
         painter_.drawText(footer_, Qt::AlignHCenter | Qt::AlignBottom, QString::number(page_));
     }
 
-    // Lays out html at the text's width. One document serves every block: setting up
-    // its layout and style sheet costs more than many a work's text.
-    QTextDocument &layOut(const QString &html, const QImage &picture = {})
-    {
-        if (!doc_) {
-            doc_ = std::make_unique<QTextDocument>();
-            doc_->documentLayout()->setPaintDevice(&writer_);
-            doc_->setDefaultFont(font_);
-            doc_->setDefaultStyleSheet(QString::fromLatin1(kWorkStyle));
-            doc_->setDocumentMargin(0);
-            // Set once: every setting of the width lays out what the document holds.
-            doc_->setTextWidth(text_.width());
-        }
-        if (!picture.isNull())
-            doc_->addResource(
-                QTextDocument::ImageResource, QUrl(QString::fromLatin1(kPictureUrl)), picture);
-        doc_->setHtml(html);
-        return *doc_;
-    }
-
-    // Puts doc below what the page holds, on a new page when it does not fit there
+    // Puts block below what the page holds, on a new page when it does not fit there
     // but fits on one. One longer than a page runs on from where it is, over as many
     // pages as it needs, each page ending below a whole line.
-    void place(QTextDocument &doc, qreal gapAfter)
+    void place(const LaidOutBlock &block, qreal gapAfter)
     {
-        const qreal height = doc.size().height();
-        if (height <= text_.height()) {
-            if (y_ > text_.top() && y_ + height > text_.bottom())
+        if (block.height <= text_.height()) {
+            if (y_ > text_.top() && y_ + block.height > text_.bottom())
                 newPage();
-            draw(doc, y_, QRectF(0, 0, text_.width(), height));
-            y_ += height + gapAfter;
+            draw(block, 0, block.height);
+            y_ += block.height + gapAfter;
             return;
         }
-        std::vector<qreal> lineEnds;
-        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
-            const qreal top = doc.documentLayout()->blockBoundingRect(block).top();
-            for (int i = 0; i < block.layout()->lineCount(); ++i)
-                lineEnds.push_back(top + block.layout()->lineAt(i).rect().bottom());
-        }
-        lineEnds.push_back(height);
         qreal done = 0;
-        while (done < height) {
+        while (done < block.height) {
             const qreal room = text_.bottom() - y_;
             qreal end = done;
-            for (const qreal lineEnd : lineEnds) {
+            for (const qreal lineEnd : block.breaks) {
                 if (lineEnd <= done + room)
                     end = std::max(end, lineEnd);
             }
@@ -183,39 +318,51 @@ public:
                 newPage();
                 continue;
             }
-            if (end <= done)
-                end = done + room; // a line taller than a page is cut
-            draw(doc, y_ - done, QRectF(0, done, text_.width(), end - done));
+            if (end <= done) // a line taller than a page goes on one of its own
+                end = *std::upper_bound(block.breaks.begin(), block.breaks.end(), done);
+            draw(block, done, end);
             y_ += end - done;
             done = end;
-            if (done < height)
+            if (done < block.height)
                 newPage();
         }
         y_ += gapAfter;
     }
 
 private:
-    void draw(QTextDocument &doc, qreal top, const QRectF &clip)
+    // Draws the lines and the picture of block between from and to at y_.
+    void draw(const LaidOutBlock &block, qreal from, qreal to)
     {
-        painter_.save();
-        painter_.translate(text_.left(), top);
-        doc.drawContents(&painter_, clip);
-        painter_.restore();
+        const QPointF origin(text_.left(), y_ - from);
+        const qreal slack = 0.5; // rounding of the line positions
+        for (const auto &paragraph : block.paragraphs) {
+            const QPointF at = origin + paragraph->position();
+            for (int i = 0; i < paragraph->lineCount(); ++i) {
+                const QTextLine line = paragraph->lineAt(i);
+                const qreal top = paragraph->position().y() + line.y();
+                if (top + slack >= from && top + line.height() <= to + slack)
+                    line.draw(&painter_, at);
+            }
+        }
+        if (!block.picture.isNull() && block.pictureBox.top() + slack >= from
+            && block.pictureBox.bottom() <= to + slack)
+            painter_.drawImage(block.pictureBox.translated(origin), block.picture);
     }
 
     QPdfWriter &writer_;
     QPainter painter_;
     QRectF text_;
     QRectF footer_;
-    QFont font_;
-    std::unique_ptr<QTextDocument> doc_;
+    BookFonts fonts_;
     qreal y_ = 0;
     int page_ = 1;
 };
 
-QString Escaped(const QString &text)
+LaidOutBlock Heading(const QString &caption, const BookPainter &book)
 {
-    return text.toHtmlEscaped();
+    BlockBuilder block(book.text().width());
+    block.add(caption, book.fonts().heading, 0, 6);
+    return block.take();
 }
 
 } // namespace
@@ -240,12 +387,14 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             { u"Составлено "_s + input.made.toString(u"dd.MM.yyyy"_s), 12, false, 4 } });
 
         book.newPage();
-        QString contents = u"<h2>Содержание</h2><table width=\"100%\" cellpadding=\"3\">"_s;
-        for (const BookSection &section : plan.sections) {
-            contents += u"<tr><td>"_s + Escaped(section.caption) + u"</td><td align=\"right\">"_s
-                + QString::number(section.works.size()) + u"</td></tr>"_s;
+        {
+            BlockBuilder contents(book.text().width());
+            contents.add(u"Содержание"_s, book.fonts().heading, 0, 6);
+            for (const BookSection &section : plan.sections)
+                contents.addRow(
+                    section.caption, QString::number(section.works.size()), book.fonts().body);
+            book.place(contents.take(), 0);
         }
-        book.place(book.layOut(contents + u"</table>"_s), 0);
 
         // The pictures are read and decoded on other threads a few works ahead, while
         // this one lays out the text and the PDF writer encodes what it is given.
@@ -265,18 +414,15 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
         for (std::size_t e = 0; e < entries.size(); ++e) {
             for (; requested < entries.size() && requested < e + kPicturesAhead; ++requested)
                 ahead.push_back(std::async(std::launch::async, load, entries[requested].second));
-            const QImage picture = ahead.front().get();
+            QImage picture = ahead.front().get();
             ahead.pop_front();
             const BookSection &section = *entries[e].first;
             if (e == 0 || entries[e - 1].first != &section) {
                 book.newPage();
-                book.place(book.layOut(u"<h2>"_s + Escaped(section.caption) + u"</h2>"_s), 0);
+                book.place(Heading(section.caption, book), 0);
             }
-            book.place(
-                book.layOut(WorkHtml(input.works[entries[e].second], section.subject,
-                                picture.isNull() ? QString() : QString::fromLatin1(kPictureUrl),
-                                picture.width(), picture.height()),
-                    picture),
+            book.place(LayOutWork(MakeBookEntry(input.works[entries[e].second], section.subject),
+                           std::move(picture), book.fonts(), book.text()),
                 kResolution / 6.0);
             if (device.error())
                 throw *device.error();

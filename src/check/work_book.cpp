@@ -16,8 +16,8 @@ namespace {
 
 constexpr qsizetype kFlushBytes = 256 * 1024;
 
-// Escaped for HTML, a typed line break as <br>, other control characters left out.
-QString Html(const QString &text)
+// A typed line break (CR LF, CR or LF) as \n, other control characters left out.
+QString Plain(const QString &text)
 {
     QString plain;
     plain.reserve(text.size());
@@ -28,7 +28,19 @@ QString Html(const QString &text)
         if (c == u'\r' || c == u'\n' || c == u'\t' || c.unicode() >= 0x20)
             plain += c == u'\r' ? u'\n' : c;
     }
-    return plain.toHtmlEscaped().replace(u"\n"_s, u"<br>"_s);
+    return plain;
+}
+
+// Escaped for HTML, a line break as <br>.
+QString Html(const QString &text)
+{
+    return Plain(text).toHtmlEscaped().replace(u"\n"_s, u"<br>"_s);
+}
+
+// The text when it says anything, else nothing.
+QString Shown(const QString &text)
+{
+    return TrimControls(text).isEmpty() ? QString() : Plain(text);
 }
 
 QString Names(const QList<Participant> &people)
@@ -42,7 +54,7 @@ QString Names(const QList<Participant> &people)
 
 QString Labelled(const QString &label, const QString &text)
 {
-    if (TrimControls(text).isEmpty())
+    if (text.isEmpty())
         return {};
     return u"<p><b>"_s + label + u"</b> "_s + Html(text) + u"</p>\n"_s;
 }
@@ -137,14 +149,15 @@ BookPlan PlanBook(const std::vector<WorkRecord> &works)
     return plan;
 }
 
-QString WorkHtml(const WorkRecord &work, int sectionSubject, const QString &pictureSource,
-    int pictureWidth, int pictureHeight)
+BookEntry MakeBookEntry(const WorkRecord &work, int sectionSubject)
 {
     const LentarDocument &doc = work.doc;
-    QString html = u"<div class=\"work\">\n<h3>"_s + Html(Title(work)) + u"</h3>\n"_s;
-    html += Labelled(doc.authors.size() == 1 ? u"Автор:"_s : u"Авторы:"_s, Names(doc.authors));
-    html += Labelled(
-        doc.leaders.size() == 1 ? u"Руководитель:"_s : u"Руководители:"_s, Names(doc.leaders));
+    BookEntry entry;
+    entry.title = Plain(Title(work));
+    entry.authorsLabel = doc.authors.size() == 1 ? u"Автор:"_s : u"Авторы:"_s;
+    entry.authors = Shown(Names(doc.authors));
+    entry.leadersLabel = doc.leaders.size() == 1 ? u"Руководитель:"_s : u"Руководители:"_s;
+    entry.leaders = Shown(Names(doc.leaders));
     QStringList others;
     for (const int id : doc.subjectSlots) {
         const QString caption = SubjectCatalogue::caption(id);
@@ -152,19 +165,30 @@ QString WorkHtml(const WorkRecord &work, int sectionSubject, const QString &pict
             others.append(caption);
     }
     if (!others.isEmpty())
-        html
-            += u"<p class=\"also\">Также в разделах: "_s + Html(others.join(u", "_s)) + u"</p>\n"_s;
-    if (!TrimControls(doc.description).isEmpty())
-        html += u"<p>"_s + Html(doc.description) + u"</p>\n"_s;
-    html += Labelled(u"Технические требования:"_s, doc.techRequest);
-    html += Labelled(u"Порядок знакомства:"_s, doc.manual);
+        entry.alsoIn = u"Также в разделах: "_s + Plain(others.join(u", "_s));
+    entry.description = Shown(doc.description);
+    entry.techRequest = Shown(doc.techRequest);
+    entry.manual = Shown(doc.manual);
+    entry.caption = Shown(doc.picture.caption);
+    return entry;
+}
+
+QString WorkHtml(const BookEntry &entry, const QString &pictureSource)
+{
+    QString html = u"<div class=\"work\">\n<h3>"_s + Html(entry.title) + u"</h3>\n"_s;
+    html += Labelled(entry.authorsLabel, entry.authors);
+    html += Labelled(entry.leadersLabel, entry.leaders);
+    if (!entry.alsoIn.isEmpty())
+        html += u"<p class=\"also\">"_s + Html(entry.alsoIn) + u"</p>\n"_s;
+    if (!entry.description.isEmpty())
+        html += u"<p>"_s + Html(entry.description) + u"</p>\n"_s;
+    html += Labelled(QString::fromUtf16(kTechRequestLabel), entry.techRequest);
+    html += Labelled(QString::fromUtf16(kManualLabel), entry.manual);
     if (!pictureSource.isEmpty()) {
-        html += u"<p class=\"picture\"><img src=\""_s + pictureSource + u'"';
-        if (pictureWidth > 0 && pictureHeight > 0)
-            html += u" width=\"%1\" height=\"%2\""_s.arg(pictureWidth).arg(pictureHeight);
-        html += u" alt=\""_s + Html(doc.picture.caption) + u"\"></p>\n"_s;
-        if (!TrimControls(doc.picture.caption).isEmpty())
-            html += u"<p class=\"caption\">"_s + Html(doc.picture.caption) + u"</p>\n"_s;
+        html += u"<p class=\"picture\"><img src=\""_s + pictureSource + u"\" alt=\""_s
+            + Html(entry.caption) + u"\"></p>\n"_s;
+        if (!entry.caption.isEmpty())
+            html += u"<p class=\"caption\">"_s + Html(entry.caption) + u"</p>\n"_s;
     }
     return html + u"</div>\n"_s;
 }
@@ -203,7 +227,7 @@ void WriteBookHtml(AtomicFile &file, const BookInput &input)
             if (work.picture == PictureState::Sound && input.pictures && !work.jpeg.isNull())
                 source = u"data:image/jpeg;base64,"_s
                     + QString::fromLatin1(input.pictures->read(work.jpeg).toBase64());
-            bytes += WorkHtml(work, section.subject, source).toUtf8();
+            bytes += WorkHtml(MakeBookEntry(work, section.subject), source).toUtf8();
             if (input.progress)
                 input.progress(++done, entries);
             if (bytes.size() >= kFlushBytes) {

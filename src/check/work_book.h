@@ -37,10 +37,30 @@ struct BookPlan
 // the time is the same) stands for it.
 BookPlan PlanBook(const std::vector<WorkRecord> &works);
 
-// One work as HTML (a fragment the PDF's text layout understands as well), its other
-// subjects named beside the section's. pictureSource: the img src; empty for none.
-QString WorkHtml(const WorkRecord &work, int sectionSubject, const QString &pictureSource,
-    int pictureWidth = 0, int pictureHeight = 0);
+// What the book shows of one work, in this order; an empty text is left out. Texts are
+// as typed, a line break as \n, other control characters left out.
+struct BookEntry
+{
+    QString title; // "(без названия)" for none
+    QString authorsLabel; // "Автор:" or "Авторы:"
+    QString authors; // by name, ", " between
+    QString leadersLabel;
+    QString leaders;
+    QString alsoIn; // "Также в разделах: …" for a work in other sections as well
+    QString description;
+    QString techRequest; // labelled "Технические требования:"
+    QString manual; // labelled "Порядок знакомства:"
+    QString caption; // the picture's, shown only with the picture
+};
+
+inline constexpr char16_t kTechRequestLabel[] = u"Технические требования:";
+inline constexpr char16_t kManualLabel[] = u"Порядок знакомства:";
+
+// One work as it stands in the section of sectionSubject, its other subjects named.
+BookEntry MakeBookEntry(const WorkRecord &work, int sectionSubject);
+
+// One work as HTML. pictureSource: the img src; empty for none.
+QString WorkHtml(const BookEntry &entry, const QString &pictureSource);
 
 struct BookInput
 {
