@@ -22,3 +22,6 @@ struct JpegInspection
 // size: the damage shows in the coefficients), so damage anywhere in the data is
 // found. Pictures with a side over maxSide are refused from their header.
 JpegInspection InspectJpeg(const QByteArray &jpeg, int maxSide = kMaxStoredPictureSide);
+
+// The same verdict, always from libjpeg's decode (the quick walk's reference).
+JpegInspection InspectJpegFully(const QByteArray &jpeg, int maxSide = kMaxStoredPictureSide);

@@ -3,6 +3,8 @@
 #include "codec/base64.h"
 #include "codec/error.h"
 #include "picture/jpeg_codec.h"
+#include "picture/jpeg_inspect.h"
+#include "picture/jpeg_quick_check.h"
 #include "picture/picture_import.h"
 
 #include <QBuffer>
@@ -89,6 +91,16 @@ std::string FuzzPictureImport(std::string_view input, const QString &workFolder)
     if (!WriteBytes(source, QByteArrayView(input.data(), qsizetype(input.size())))
         || !WriteBytes(copy, kEarlierCopy))
         return "cannot prepare the work folder " + workFolder.toStdString();
+
+    // The quick walk may only call whole what libjpeg decodes whole.
+    const QByteArray bytes(input.data(), qsizetype(input.size()));
+    const QuickJpegCheck quick = CheckJpegQuickly(bytes, 1024, kMaxScans);
+    if (quick.whole) {
+        const JpegInspection full = InspectJpegFully(bytes, 1024);
+        if (!full.ok || full.width != quick.width || full.height != quick.height)
+            return "the quick check calls whole a picture libjpeg does not: "
+                + full.reason.toStdString();
+    }
 
     try {
         return CheckImported(ImportPicture(source, workFolder + u'/'), copy);
