@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScopeGuard>
 #include <QTextLayout>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <deque>
@@ -396,8 +398,8 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             book.place(contents.take(), 0);
         }
 
-        // The pictures are read and decoded on other threads a few works ahead, while
-        // this one lays out the text and the PDF writer encodes what it is given.
+        // The pictures are read and decoded by the thread pool a few works ahead, while
+        // this thread lays out the text and the PDF writer encodes what it is given.
         std::vector<std::pair<const BookSection *, std::size_t>> entries;
         for (const BookSection &section : plan.sections) {
             for (const std::size_t i : section.works)
@@ -405,15 +407,31 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
         }
         const auto load = [&input](std::size_t i) {
             const WorkRecord &work = input.works[i];
-            if (work.picture != PictureState::Sound || !input.pictures || work.jpeg.isNull())
-                return QImage();
-            return QImage::fromData(input.pictures->read(work.jpeg), "JPEG");
+            auto promise = std::make_shared<std::promise<QImage>>();
+            std::future<QImage> picture = promise->get_future();
+            if (work.picture != PictureState::Sound || !input.pictures || work.jpeg.isNull()) {
+                promise->set_value(QImage());
+                return picture;
+            }
+            QThreadPool::globalInstance()->start([&input, &work, promise] {
+                try {
+                    promise->set_value(QImage::fromData(input.pictures->read(work.jpeg), "JPEG"));
+                } catch (...) {
+                    promise->set_exception(std::current_exception());
+                }
+            });
+            return picture;
         };
         std::deque<std::future<QImage>> ahead;
+        // Nothing is left reading the records when the book fails half-way.
+        const auto waitForPictures = qScopeGuard([&ahead] {
+            for (const std::future<QImage> &picture : ahead)
+                picture.wait();
+        });
         std::size_t requested = 0;
         for (std::size_t e = 0; e < entries.size(); ++e) {
             for (; requested < entries.size() && requested < e + kPicturesAhead; ++requested)
-                ahead.push_back(std::async(std::launch::async, load, entries[requested].second));
+                ahead.push_back(load(entries[requested].second));
             QImage picture = ahead.front().get();
             ahead.pop_front();
             const BookSection &section = *entries[e].first;
