@@ -16,6 +16,16 @@ constexpr int kFastBits = 10;
 // say) are counted in its length.
 constexpr std::uint16_t kWithExtra = 0x4000;
 
+// Set bits of a coefficient mask, without a library call on processors where the
+// instruction is not assumed.
+int CountBits(std::uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return int((x * 0x0101010101010101) >> 56);
+}
+
 // Thrown inside the walk for anything it cannot vouch for.
 struct Unsure
 {
@@ -102,11 +112,18 @@ public:
         return value;
     }
 
+    // Skips up to 63 bits (a refinement's correction bits): filling leaves at least 57
+    // in the buffer.
     void skipBits(int count)
     {
-        for (; count > 16; count -= 16)
+        if (count > 56) {
             take(16);
-        take(count);
+            count -= 16;
+        }
+        if (bits_ < count)
+            fill();
+        buffer_ <<= count;
+        bits_ -= count;
     }
 
     // Reads a code and the bits that follow it (as many as the symbol's low four bits
@@ -536,10 +553,11 @@ private:
     }
 
     static int acFirst(BitReader &bits, const HuffmanTable &table, int ss, int se, int eobRun,
-        std::uint64_t &nonzero)
+        std::uint64_t &block)
     {
         if (eobRun > 0)
             return eobRun - 1;
+        std::uint64_t nonzero = 0; // a local, as in acRefine
         for (int k = ss; k <= se; ++k) {
             const int symbol = bits.decode(table);
             int run = symbol >> 4;
@@ -555,9 +573,11 @@ private:
                 eobRun = 1 << run;
                 if (run != 0)
                     eobRun += int(bits.take(run));
+                block |= nonzero;
                 return eobRun - 1;
             }
         }
+        block |= nonzero;
         return 0;
     }
 
@@ -568,8 +588,9 @@ private:
     }
 
     static int acRefine(BitReader &bits, const HuffmanTable &table, int ss, int se, int eobRun,
-        std::uint64_t &nonzero)
+        std::uint64_t &block)
     {
+        std::uint64_t nonzero = block; // a local: a store to block could touch bits' buffer
         int k = ss;
         if (eobRun == 0) {
             while (k <= se) {
@@ -593,7 +614,7 @@ private:
                     zeros &= zeros - 1;
                 const int stop = zeros != 0 ? std::countr_zero(zeros) : se + 1;
                 if (stop > k)
-                    bits.skipBits(std::popcount(nonzero & Band(k, stop - 1)));
+                    bits.skipBits(CountBits(nonzero & Band(k, stop - 1)));
                 k = stop;
                 if (size != 0) {
                     if (k > se)
@@ -603,9 +624,10 @@ private:
                 ++k;
             }
         }
+        block = nonzero;
         if (eobRun > 0) {
             if (k <= se)
-                bits.skipBits(std::popcount(nonzero & Band(k, se)));
+                bits.skipBits(CountBits(nonzero & Band(k, se)));
             return eobRun - 1;
         }
         return 0;
