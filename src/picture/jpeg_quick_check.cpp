@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -180,8 +181,9 @@ private:
         // Whole bytes at a time while no 0xFF is near.
         if (!marker_ && size_ - at_ >= 8) {
             std::uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = word << 8 | data_[at_ + std::size_t(i)];
+            std::memcpy(&word, data_ + at_, sizeof word);
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
             const std::uint64_t inverse = ~word;
             const bool anyFF
                 = ((inverse - 0x0101010101010101) & ~inverse & 0x8080808080808080) != 0;
