@@ -1,6 +1,5 @@
 #include "document/lentar_xml.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -84,7 +83,6 @@ class LentarXmlTest : public QObject
 private slots:
     void goldenFile_data();
     void goldenFile();
-    void benchmarkSaveFullLentar();
 };
 
 void LentarXmlTest::goldenFile_data()
@@ -159,35 +157,6 @@ void LentarXmlTest::goldenFile()
 
     const QString text = SerializeLentar(BuildLentarXml(doc, stored, variant));
     QCOMPARE(FileBytes(text, variant), expected);
-}
-
-void LentarXmlTest::benchmarkSaveFullLentar()
-{
-    // Every field at its limit and a picture the size a 300 x 300 JPEG reaches.
-    LentarDocument doc = CompleteDocument();
-    const QString cyrillic = u"Съешь же ещё этих мягких французских булок, да выпей чаю. "_s;
-    doc.title = cyrillic.repeated(5).left(Limits::title);
-    doc.description = (cyrillic + u"\r\n"_s).repeated(9).left(Limits::description);
-    doc.manual = doc.description;
-    doc.notes = (cyrillic + u"\r\n"_s).repeated(34).left(Limits::notes);
-    for (int i = 1; i < kMaxAuthors; ++i)
-        doc.authors.append(doc.authors.front());
-    doc.leaders.append(doc.leaders.front());
-    QByteArray jpeg(60000, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    for (char &byte : jpeg)
-        byte = char(generator.bounded(256));
-    const QByteArray encoded = jpeg.toBase64();
-    doc.picture.base64.clear();
-    for (qsizetype i = 0; i < encoded.size(); i += 76)
-        doc.picture.base64 += encoded.mid(i, 76) + '\n';
-
-    QByteArray bytes;
-    QBENCHMARK
-    {
-        bytes = LentarFileBytes(SerializeLentar(BuildLentarXml(doc, 1300000000)));
-    }
-    QVERIFY(bytes.size() > encoded.size());
 }
 
 QTEST_GUILESS_MAIN(LentarXmlTest)
