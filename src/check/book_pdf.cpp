@@ -2,18 +2,25 @@
 
 #include "platform/files.h"
 
+#include <QGlyphRun>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QScopeGuard>
 #include <QTextLayout>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
+#include <exception>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +30,8 @@ constexpr qsizetype kFlushBytes = 256 * 1024;
 constexpr int kResolution = 300; // dots an inch of the page's coordinates
 constexpr qreal kMarginMm = 18;
 constexpr qreal kFooterMm = 10; // below the text, for the page number
-constexpr std::size_t kPicturesAhead = 8;
+constexpr std::size_t kPicturesAhead = 8; // decoded before the layout needs them
+constexpr std::size_t kWorksAhead = 16; // laid out before the painter needs them
 
 // What QPdfWriter writes, passed on to the one write path. A failure is kept and told
 // after the painter has finished, since it cannot pass through Qt.
@@ -66,21 +74,75 @@ private:
 
 constexpr qreal kPoint = kResolution / 72.0; // a typographic point in page coordinates
 const QColor kAsideColour(0x44, 0x44, 0x44); // "Также в разделах", the caption
+const QString kFontFamily = u"DejaVu Serif"_s;
 
-// The fonts of the book, sized for the page's resolution.
+// A font at the page's resolution, points to pixels as on the page.
+QFont PageFont(int points, bool bold = false, bool italic = false)
+{
+    static const QImage page = [] { // stands for the page: only its resolution counts
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(kResolution / 0.0254));
+        image.setDotsPerMeterY(qRound(kResolution / 0.0254));
+        return image;
+    }();
+    QFont font(kFontFamily, points);
+    font.setStyleHint(QFont::Serif);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return QFont(font, &page);
+}
+
+// The fonts of the book's text. A thread that lays out text makes its own: a font's
+// engine belongs to the thread that loaded it.
 struct BookFonts
 {
-    QFont body;
-    QFont title; // a work's
-    QFont heading; // a section's and the contents'
-    QFont pageNumber;
+    QFont body = PageFont(10);
+    QFont italic = PageFont(10, false, true);
+    QFont title = PageFont(13, true); // a work's
+    QFont heading = PageFont(15, true); // a section's and the contents'
+};
+
+// Which font glyphs are of, by name, so that the thread that draws them can find the
+// same face among its own fonts.
+struct GlyphFont
+{
+    QString family;
+    QString style;
+    qreal pixelSize = 0;
+    int weight = 0;
+    QFont::Style slant = QFont::StyleNormal;
+
+    friend bool operator==(const GlyphFont &, const GlyphFont &) = default;
+    friend size_t qHash(const GlyphFont &font, size_t seed = 0)
+    {
+        return qHashMulti(seed, font.family, font.style, font.pixelSize, font.weight);
+    }
+};
+
+// Glyphs of one font on a line: the numbers of the glyphs in their face and where
+// they stand, from the line's block.
+struct GlyphSpan
+{
+    GlyphFont font;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+};
+
+// One line as glyphs: drawing it needs no text layout, so it can be laid out on
+// another thread.
+struct LaidOutLine
+{
+    qreal top = 0; // from the block's top
+    qreal height = 0;
+    std::vector<GlyphSpan> spans;
+    bool aside = false; // in the grey of "Также в разделах" and the caption
 };
 
 // Text laid out in lines at the text's width, the picture below it: one work, a
-// heading or a line of the contents. Positions are from the block's top.
+// heading or the contents.
 struct LaidOutBlock
 {
-    std::vector<std::unique_ptr<QTextLayout>> paragraphs;
+    std::vector<LaidOutLine> lines;
     QImage picture;
     QRectF pictureBox;
     std::vector<qreal> breaks; // where a page may end: below each line and the picture
@@ -96,31 +158,12 @@ public:
         : width_(width)
     { }
 
-    // text's line breaks (\n) break lines; bold and italic spans come as formats.
+    // text's line breaks (\n) break lines; bold spans come as formats.
     void add(const QString &text, const QFont &font, qreal spaceBeforePt, qreal spaceAfterPt,
-        const QList<QTextLayout::FormatRange> &formats = {})
+        const QList<QTextLayout::FormatRange> &formats = {}, bool aside = false)
     {
-        auto layout = std::make_unique<QTextLayout>(
-            QString(text).replace(u'\n', QChar::LineSeparator), font);
-        layout->setCacheEnabled(true);
-        layout->setFormats(formats);
-        QTextOption option(Qt::AlignLeft);
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout->setTextOption(option);
         y_ = space(spaceBeforePt);
-        layout->setPosition(QPointF(0, y_));
-        qreal y = 0;
-        layout->beginLayout();
-        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-            line.setLeadingIncluded(true);
-            line.setLineWidth(width_);
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-            block_.breaks.push_back(y_ + y);
-        }
-        layout->endLayout();
-        block_.paragraphs.push_back(std::move(layout));
-        end(y, spaceAfterPt);
+        end(layOut(text, font, formats, Qt::AlignLeft, aside), spaceAfterPt);
     }
 
     // A line with its label in bold.
@@ -128,22 +171,18 @@ public:
     {
         if (text.isEmpty())
             return;
-        add(label + u' ' + text, font, 2, 2, { Span(0, label.size(), Bold()) });
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        add(label + u' ' + text, font, 2, 2, { { 0, int(label.size()), bold } });
     }
 
     // One line of the contents: caption on the left, the number on the right.
     void addRow(const QString &caption, const QString &number, const QFont &font)
     {
-        add(caption, font, 8, 8);
-        auto right = std::make_unique<QTextLayout>(number, font);
-        right->setTextOption(QTextOption(Qt::AlignRight));
-        right->setPosition(block_.paragraphs.back()->position());
-        right->beginLayout();
-        QTextLine line = right->createLine();
-        line.setLeadingIncluded(true);
-        line.setLineWidth(width_);
-        right->endLayout();
-        block_.paragraphs.push_back(std::move(right));
+        y_ = space(8);
+        const qreal height = std::max(layOut(caption, font, {}, Qt::AlignLeft, false),
+            layOut(number, font, {}, Qt::AlignRight, false));
+        end(height, 8);
     }
 
     // The picture at the size it has at the screen's 96 dots an inch, smaller when it
@@ -162,31 +201,52 @@ public:
 
     LaidOutBlock take() { return std::move(block_); }
 
-    static QTextLayout::FormatRange Span(qsizetype start, qsizetype length, QTextCharFormat format)
-    {
-        return { int(start), int(length), std::move(format) };
-    }
-    static QTextCharFormat Bold()
-    {
-        QTextCharFormat format;
-        format.setFontWeight(QFont::Bold);
-        return format;
-    }
-    static QTextCharFormat Aside()
-    {
-        QTextCharFormat format;
-        format.setFontItalic(true);
-        format.setForeground(kAsideColour);
-        return format;
-    }
-
 private:
     qreal space(qreal beforePt) const
     {
-        if (block_.paragraphs.empty() && block_.breaks.empty())
+        if (block_.breaks.empty())
             return 0;
         return y_ - spaceAfter_ + std::max(spaceAfter_, beforePt * kPoint);
     }
+
+    // Lays text out in lines from y_ down, each line kept as its glyphs; returns the
+    // lines' height.
+    qreal layOut(const QString &text, const QFont &font,
+        const QList<QTextLayout::FormatRange> &formats, Qt::Alignment alignment, bool aside)
+    {
+        QTextLayout layout(QString(text).replace(u'\n', QChar::LineSeparator), font);
+        layout.setCacheEnabled(true);
+        layout.setFormats(formats);
+        QTextOption option(alignment);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        qreal y = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(width_);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+        }
+        layout.endLayout();
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            LaidOutLine laidOut { y_ + line.y(), line.height(), {}, aside };
+            for (const QGlyphRun &run : line.glyphRuns()) {
+                const QRawFont raw = run.rawFont();
+                QList<QPointF> positions = run.positions();
+                for (QPointF &position : positions)
+                    position.ry() += y_;
+                laidOut.spans.push_back({ { raw.familyName(), raw.styleName(), raw.pixelSize(),
+                                              raw.weight(), raw.style() },
+                    run.glyphIndexes(), std::move(positions) });
+            }
+            block_.breaks.push_back(laidOut.top + laidOut.height);
+            block_.lines.push_back(std::move(laidOut));
+        }
+        return y;
+    }
+
     void end(qreal height, qreal spaceAfterPt)
     {
         y_ += height;
@@ -203,15 +263,14 @@ private:
 
 // One work of a section: title, people, other sections, texts, the picture, its caption.
 LaidOutBlock LayOutWork(
-    const BookEntry &entry, QImage picture, const BookFonts &fonts, const QRectF &text)
+    const BookEntry &entry, QImage picture, const BookFonts &fonts, const QSizeF &text)
 {
     BlockBuilder block(text.width());
     block.add(entry.title, fonts.title, 0, 4);
     block.addLabelled(entry.authorsLabel, entry.authors, fonts.body);
     block.addLabelled(entry.leadersLabel, entry.leaders, fonts.body);
     if (!entry.alsoIn.isEmpty())
-        block.add(entry.alsoIn, fonts.body, 2, 2,
-            { BlockBuilder::Span(0, entry.alsoIn.size(), BlockBuilder::Aside()) });
+        block.add(entry.alsoIn, fonts.italic, 2, 2, {}, true);
     if (!entry.description.isEmpty())
         block.add(entry.description, fonts.body, 2, 2);
     block.addLabelled(QString::fromUtf16(kTechRequestLabel), entry.techRequest, fonts.body);
@@ -219,10 +278,18 @@ LaidOutBlock LayOutWork(
     if (!picture.isNull()) {
         block.addPicture(std::move(picture), text.height());
         if (!entry.caption.isEmpty())
-            block.add(entry.caption, fonts.body, 0, 2,
-                { BlockBuilder::Span(0, entry.caption.size(), BlockBuilder::Aside()) });
+            block.add(entry.caption, fonts.italic, 0, 2, {}, true);
     }
     return block.take();
+}
+
+// The page's text area, in page coordinates; the footer is below it.
+QRectF TextArea()
+{
+    const qreal mm = kResolution / 25.4;
+    const QRectF page(QPointF(0, 0), QPageSize(QPageSize::A4).sizePixels(kResolution));
+    return page.adjusted(
+        kMarginMm * mm, kMarginMm * mm, -kMarginMm * mm, -(kMarginMm + kFooterMm) * mm);
 }
 
 class BookPainter
@@ -231,27 +298,11 @@ public:
     BookPainter(QPdfWriter &writer)
         : writer_(writer)
         , painter_(&writer)
-    {
-        const qreal mm = kResolution / 25.4;
-        const QRectF page(QPointF(0, 0), writer.pageLayout().fullRectPixels(kResolution).size());
-        text_ = page.adjusted(
-            kMarginMm * mm, kMarginMm * mm, -kMarginMm * mm, -(kMarginMm + kFooterMm) * mm);
-        footer_ = QRectF(text_.left(), text_.bottom(), text_.width(), kFooterMm * mm);
-        QFont font(u"DejaVu Serif"_s, 10);
-        font.setStyleHint(QFont::Serif);
-        fonts_.body = QFont(font, &writer);
-        font.setPointSize(13);
-        font.setBold(true);
-        fonts_.title = QFont(font, &writer);
-        font.setPointSize(15);
-        fonts_.heading = QFont(font, &writer);
-        font.setPointSize(9);
-        font.setBold(false);
-        fonts_.pageNumber = QFont(font, &writer);
-        y_ = text_.top();
-    }
+        , text_(TextArea())
+        , footer_(text_.left(), text_.bottom(), text_.width(), kFooterMm * kResolution / 25.4)
+        , y_(text_.top())
+    { }
 
-    const BookFonts &fonts() const { return fonts_; }
     const QRectF &text() const { return text_; }
 
     struct TitleLine
@@ -268,7 +319,7 @@ public:
         const qreal mm = kResolution / 25.4;
         qreal y = text_.top() + text_.height() / 3;
         for (const TitleLine &line : lines) {
-            QFont font(fonts_.body.family(), line.points);
+            QFont font(kFontFamily, line.points);
             font.setBold(line.bold);
             painter_.setFont(font);
             const QRectF box(
@@ -292,7 +343,7 @@ public:
     {
         if (page_ <= 1)
             return; // the title page has no number
-        painter_.setFont(fonts_.pageNumber);
+        painter_.setFont(QFont(kFontFamily, 9));
         painter_.drawText(footer_, Qt::AlignHCenter | Qt::AlignBottom, QString::number(page_));
     }
 
@@ -337,13 +388,16 @@ private:
     {
         const QPointF origin(text_.left(), y_ - from);
         const qreal slack = 0.5; // rounding of the line positions
-        for (const auto &paragraph : block.paragraphs) {
-            const QPointF at = origin + paragraph->position();
-            for (int i = 0; i < paragraph->lineCount(); ++i) {
-                const QTextLine line = paragraph->lineAt(i);
-                const qreal top = paragraph->position().y() + line.y();
-                if (top + slack >= from && top + line.height() <= to + slack)
-                    line.draw(&painter_, at);
+        for (const LaidOutLine &line : block.lines) {
+            if (line.top + slack < from || line.top + line.height > to + slack)
+                continue;
+            painter_.setPen(line.aside ? kAsideColour : QColor(Qt::black));
+            for (const GlyphSpan &span : line.spans) {
+                QGlyphRun glyphs;
+                glyphs.setRawFont(font(span.font));
+                glyphs.setGlyphIndexes(span.glyphs);
+                glyphs.setPositions(span.positions);
+                painter_.drawGlyphRun(origin, glyphs);
             }
         }
         if (!block.picture.isNull() && block.pictureBox.top() + slack >= from
@@ -351,27 +405,147 @@ private:
             painter_.drawImage(block.pictureBox.translated(origin), block.picture);
     }
 
+    // This thread's font of the face glyphs were laid out in.
+    const QRawFont &font(const GlyphFont &wanted)
+    {
+        auto known = fonts_.find(wanted);
+        if (known == fonts_.end()) {
+            QFont font = PageFont(10, false, wanted.slant != QFont::StyleNormal);
+            font.setFamily(wanted.family);
+            font.setStyleName(wanted.style);
+            font.setWeight(QFont::Weight(wanted.weight));
+            font.setPointSizeF(wanted.pixelSize * 72.0 / kResolution);
+            known = fonts_.insert(wanted, QRawFont::fromFont(font));
+        }
+        return *known;
+    }
+
     QPdfWriter &writer_;
     QPainter painter_;
     QRectF text_;
     QRectF footer_;
-    BookFonts fonts_;
+    QHash<GlyphFont, QRawFont> fonts_;
     qreal y_ = 0;
     int page_ = 1;
 };
 
-LaidOutBlock Heading(const QString &caption, const BookPainter &book)
+struct BookEntryPlace
 {
-    BlockBuilder block(book.text().width());
-    block.add(caption, book.fonts().heading, 0, 6);
-    return block.take();
-}
+    const BookSection *section;
+    std::size_t work; // index into the records
+};
+
+// Reads, decodes and lays out the works on a thread of its own, a few ahead of the
+// painter; the pictures are decoded by the thread pool a few works ahead of that.
+class WorkLayouter
+{
+public:
+    WorkLayouter(const BookInput &input, const std::vector<BookEntryPlace> &entries)
+        : input_(input)
+        , entries_(entries)
+        , thread_([this] { run(); })
+    { }
+
+    ~WorkLayouter()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // The next work's block, in the order of the entries; rethrows what failed there.
+    LaidOutBlock next()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || failure_; });
+        if (ready_.empty())
+            std::rethrow_exception(failure_);
+        LaidOutBlock block = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return block;
+    }
+
+private:
+    std::future<QImage> load(const WorkRecord &work)
+    {
+        auto promise = std::make_shared<std::promise<QImage>>();
+        std::future<QImage> picture = promise->get_future();
+        if (work.picture != PictureState::Sound || !input_.pictures || work.jpeg.isNull()) {
+            promise->set_value(QImage());
+            return picture;
+        }
+        QThreadPool::globalInstance()->start([this, &work, promise] {
+            try {
+                promise->set_value(QImage::fromData(input_.pictures->read(work.jpeg), "JPEG"));
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
+        return picture;
+    }
+
+    void run()
+    {
+        std::deque<std::future<QImage>> pictures;
+        // Nothing is left reading the records when the book stops half-way.
+        const auto waitForPictures = qScopeGuard([&pictures] {
+            for (const std::future<QImage> &picture : pictures)
+                picture.wait();
+        });
+        try {
+            const BookFonts fonts;
+            const QSizeF text = TextArea().size();
+            std::size_t requested = 0;
+            for (std::size_t e = 0; e < entries_.size(); ++e) {
+                for (; requested < entries_.size() && requested < e + kPicturesAhead; ++requested)
+                    pictures.push_back(load(input_.works[entries_[requested].work]));
+                QImage picture = pictures.front().get();
+                pictures.pop_front();
+                const BookEntryPlace &entry = entries_[e];
+                LaidOutBlock block
+                    = LayOutWork(MakeBookEntry(input_.works[entry.work], entry.section->subject),
+                        std::move(picture), fonts, text);
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return ready_.size() < kWorksAhead || stop_; });
+                if (stop_)
+                    return;
+                ready_.push_back(std::move(block));
+                changed_.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+            changed_.notify_all();
+        }
+    }
+
+    const BookInput &input_;
+    const std::vector<BookEntryPlace> &entries_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<LaidOutBlock> ready_;
+    std::exception_ptr failure_;
+    bool stop_ = false;
+    std::thread thread_; // last: starts when the rest is ready
+};
 
 } // namespace
 
 void WriteBookPdf(AtomicFile &file, const BookInput &input)
 {
     const BookPlan plan = PlanBook(input.works);
+    std::vector<BookEntryPlace> entries;
+    for (const BookSection &section : plan.sections) {
+        for (const std::size_t i : section.works)
+            entries.push_back({ &section, i });
+    }
+    // The works are laid out on another thread while this one draws them and the PDF
+    // writer encodes the pictures and compresses the pages.
+    WorkLayouter works(input, entries);
     AtomicFileDevice device(file);
     device.open(QIODevice::WriteOnly);
     {
@@ -388,60 +562,23 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             { u"Всего работ: "_s + QString::number(plan.workCount), 12, false, 20 },
             { u"Составлено "_s + input.made.toString(u"dd.MM.yyyy"_s), 12, false, 4 } });
 
+        const BookFonts fonts;
+        const qreal width = book.text().width();
         book.newPage();
-        {
-            BlockBuilder contents(book.text().width());
-            contents.add(u"Содержание"_s, book.fonts().heading, 0, 6);
-            for (const BookSection &section : plan.sections)
-                contents.addRow(
-                    section.caption, QString::number(section.works.size()), book.fonts().body);
-            book.place(contents.take(), 0);
-        }
-
-        // The pictures are read and decoded by the thread pool a few works ahead, while
-        // this thread lays out the text and the PDF writer encodes what it is given.
-        std::vector<std::pair<const BookSection *, std::size_t>> entries;
-        for (const BookSection &section : plan.sections) {
-            for (const std::size_t i : section.works)
-                entries.emplace_back(&section, i);
-        }
-        const auto load = [&input](std::size_t i) {
-            const WorkRecord &work = input.works[i];
-            auto promise = std::make_shared<std::promise<QImage>>();
-            std::future<QImage> picture = promise->get_future();
-            if (work.picture != PictureState::Sound || !input.pictures || work.jpeg.isNull()) {
-                promise->set_value(QImage());
-                return picture;
-            }
-            QThreadPool::globalInstance()->start([&input, &work, promise] {
-                try {
-                    promise->set_value(QImage::fromData(input.pictures->read(work.jpeg), "JPEG"));
-                } catch (...) {
-                    promise->set_exception(std::current_exception());
-                }
-            });
-            return picture;
-        };
-        std::deque<std::future<QImage>> ahead;
-        // Nothing is left reading the records when the book fails half-way.
-        const auto waitForPictures = qScopeGuard([&ahead] {
-            for (const std::future<QImage> &picture : ahead)
-                picture.wait();
-        });
-        std::size_t requested = 0;
+        BlockBuilder contents(width);
+        contents.add(u"Содержание"_s, fonts.heading, 0, 6);
+        for (const BookSection &section : plan.sections)
+            contents.addRow(section.caption, QString::number(section.works.size()), fonts.body);
+        book.place(contents.take(), 0);
         for (std::size_t e = 0; e < entries.size(); ++e) {
-            for (; requested < entries.size() && requested < e + kPicturesAhead; ++requested)
-                ahead.push_back(load(entries[requested].second));
-            QImage picture = ahead.front().get();
-            ahead.pop_front();
-            const BookSection &section = *entries[e].first;
-            if (e == 0 || entries[e - 1].first != &section) {
+            const BookSection &section = *entries[e].section;
+            if (e == 0 || entries[e - 1].section != &section) {
                 book.newPage();
-                book.place(Heading(section.caption, book), 0);
+                BlockBuilder heading(width);
+                heading.add(section.caption, fonts.heading, 0, 6);
+                book.place(heading.take(), 0);
             }
-            book.place(LayOutWork(MakeBookEntry(input.works[entries[e].second], section.subject),
-                           std::move(picture), book.fonts(), book.text()),
-                kResolution / 6.0);
+            book.place(works.next(), kResolution / 6.0);
             if (device.error())
                 throw *device.error();
             if (input.progress)
