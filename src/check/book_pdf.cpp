@@ -12,8 +12,11 @@
 #include <QTextLayout>
 #include <QThreadPool>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <future>
@@ -143,8 +146,9 @@ struct LaidOutLine
 struct LaidOutBlock
 {
     std::vector<LaidOutLine> lines;
-    QImage picture;
-    QRectF pictureBox;
+    QImage picture; // none where the work's picture was drawn before
+    bool pixelsPaged = false; // picture is a PagedCopy
+    QRectF pictureBox; // empty without a picture
     std::vector<qreal> breaks; // where a page may end: below each line and the picture
     qreal height = 0;
 };
@@ -186,10 +190,11 @@ public:
     }
 
     // The picture at the size it has at the screen's 96 dots an inch, smaller when it
-    // does not fit within width and maxHeight.
-    void addPicture(QImage picture, qreal maxHeight)
+    // does not fit within width and maxHeight. picture may be null for one drawn
+    // before; pixels is its size.
+    void addPicture(QImage picture, QSize pixels, qreal maxHeight)
     {
-        QSizeF size = QSizeF(picture.size()) * (kResolution / 96.0);
+        QSizeF size = QSizeF(pixels) * (kResolution / 96.0);
         if (size.width() > width_ || size.height() > maxHeight)
             size.scale(width_, maxHeight, Qt::KeepAspectRatio);
         y_ = space(4);
@@ -262,8 +267,8 @@ private:
 };
 
 // One work of a section: title, people, other sections, texts, the picture, its caption.
-LaidOutBlock LayOutWork(
-    const BookEntry &entry, QImage picture, const BookFonts &fonts, const QSizeF &text)
+LaidOutBlock LayOutWork(const BookEntry &entry, QImage picture, QSize pictureSize,
+    const BookFonts &fonts, const QSizeF &text)
 {
     BlockBuilder block(text.width());
     block.add(entry.title, fonts.title, 0, 4);
@@ -275,8 +280,8 @@ LaidOutBlock LayOutWork(
         block.add(entry.description, fonts.body, 2, 2);
     block.addLabelled(QString::fromUtf16(kTechRequestLabel), entry.techRequest, fonts.body);
     block.addLabelled(QString::fromUtf16(kManualLabel), entry.manual, fonts.body);
-    if (!picture.isNull()) {
-        block.addPicture(std::move(picture), text.height());
+    if (!pictureSize.isEmpty()) {
+        block.addPicture(std::move(picture), pictureSize, text.height());
         if (!entry.caption.isEmpty())
             block.add(entry.caption, fonts.italic, 0, 2, {}, true);
     }
@@ -350,14 +355,16 @@ public:
     // Puts block below what the page holds, on a new page when it does not fit there
     // but fits on one. One longer than a page runs on from where it is, over as many
     // pages as it needs, each page ending below a whole line.
-    void place(const LaidOutBlock &block, qreal gapAfter)
+    // Returns whether it drew block's picture.
+    bool place(const LaidOutBlock &block, qreal gapAfter)
     {
+        pictureDrawn_ = false;
         if (block.height <= text_.height()) {
             if (y_ > text_.top() && y_ + block.height > text_.bottom())
                 newPage();
             draw(block, 0, block.height);
             y_ += block.height + gapAfter;
-            return;
+            return pictureDrawn_;
         }
         qreal done = 0;
         while (done < block.height) {
@@ -380,6 +387,7 @@ public:
                 newPage();
         }
         y_ += gapAfter;
+        return pictureDrawn_;
     }
 
 private:
@@ -401,8 +409,10 @@ private:
             }
         }
         if (!block.picture.isNull() && block.pictureBox.top() + slack >= from
-            && block.pictureBox.bottom() <= to + slack)
+            && block.pictureBox.bottom() <= to + slack) {
             painter_.drawImage(block.pictureBox.translated(origin), block.picture);
+            pictureDrawn_ = true;
+        }
     }
 
     // This thread's font of the face glyphs were laid out in.
@@ -425,6 +435,7 @@ private:
     QRectF text_;
     QRectF footer_;
     QHash<GlyphFont, QRawFont> fonts_;
+    bool pictureDrawn_ = false;
     qreal y_ = 0;
     int page_ = 1;
 };
@@ -433,12 +444,63 @@ struct BookEntryPlace
 {
     const BookSection *section;
     std::size_t work; // index into the records
+    bool repeated = false; // the work is in other sections as well
+    bool first = false; // its first entry in the book
+    bool last = false; // its last
 };
+
+// A work in several sections has its picture decoded and embedded once: the PDF
+// writer keeps each picture it has embedded by the image's cache key and refers to
+// it again when the same image is drawn. So the image is kept from its first entry
+// to its last, but not its pixels, which would add up to hundreds of megabytes:
+// they are in pages of their own, given back once the writer has taken them
+// (ReleasePixels); the image's memory then reads as zeros.
+struct PixelPages
+{
+    void *address;
+    std::size_t size;
+};
+
+// picture in pages of its own; nothing where they cannot be had.
+std::optional<QImage> PagedCopy(const QImage &picture)
+{
+    const auto size = std::size_t(picture.sizeInBytes());
+    void *address = size == 0
+        ? MAP_FAILED
+        : mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED)
+        return std::nullopt;
+    std::memcpy(address, picture.constBits(), size);
+    QImage paged(
+        static_cast<uchar *>(address), picture.width(), picture.height(), picture.bytesPerLine(),
+        picture.format(),
+        [](void *pages) {
+            const auto *unmapped = static_cast<PixelPages *>(pages);
+            munmap(unmapped->address, unmapped->size);
+            delete unmapped;
+        },
+        new PixelPages { address, size });
+    paged.setColorTable(picture.colorTable());
+    return paged;
+}
+
+// Lets the pixels of a PagedCopy go; it keeps its size and its cache key.
+void ReleasePixels(const QImage &paged)
+{
+    madvise(
+        const_cast<uchar *>(paged.constBits()), std::size_t(paged.sizeInBytes()), MADV_DONTNEED);
+}
 
 // Reads, decodes and lays out the works on a thread of its own, a few ahead of the
 // painter; the pictures are decoded by the thread pool a few works ahead of that.
 class WorkLayouter
 {
+    struct Picture
+    {
+        QImage image;
+        bool paged = false; // a PagedCopy
+    };
+
 public:
     WorkLayouter(const BookInput &input, const std::vector<BookEntryPlace> &entries)
         : input_(input)
@@ -470,17 +532,22 @@ public:
     }
 
 private:
-    std::future<QImage> load(const WorkRecord &work)
+    // The entry's picture when it is the first of its work; none after that.
+    std::future<Picture> load(const BookEntryPlace &entry)
     {
-        auto promise = std::make_shared<std::promise<QImage>>();
-        std::future<QImage> picture = promise->get_future();
-        if (work.picture != PictureState::Sound || !input_.pictures || work.jpeg.isNull()) {
-            promise->set_value(QImage());
+        const WorkRecord &work = input_.works[entry.work];
+        auto promise = std::make_shared<std::promise<Picture>>();
+        std::future<Picture> picture = promise->get_future();
+        if (!entry.first || work.picture != PictureState::Sound || !input_.pictures
+            || work.jpeg.isNull()) {
+            promise->set_value({});
             return picture;
         }
-        QThreadPool::globalInstance()->start([this, &work, promise] {
+        QThreadPool::globalInstance()->start([this, &work, promise, paged = entry.repeated] {
             try {
-                promise->set_value(QImage::fromData(input_.pictures->read(work.jpeg), "JPEG"));
+                const QImage decoded = QImage::fromData(input_.pictures->read(work.jpeg), "JPEG");
+                std::optional<QImage> copy = paged ? PagedCopy(decoded) : std::nullopt;
+                promise->set_value({ copy.value_or(decoded), copy.has_value() });
             } catch (...) {
                 promise->set_exception(std::current_exception());
             }
@@ -490,25 +557,32 @@ private:
 
     void run()
     {
-        std::deque<std::future<QImage>> pictures;
+        std::deque<std::future<Picture>> pictures;
         // Nothing is left reading the records when the book stops half-way.
         const auto waitForPictures = qScopeGuard([&pictures] {
-            for (const std::future<QImage> &picture : pictures)
+            for (const std::future<Picture> &picture : pictures)
                 picture.wait();
         });
         try {
             const BookFonts fonts;
             const QSizeF text = TextArea().size();
+            QHash<std::size_t, QSize> sizes; // of the pictures of works still to come again
             std::size_t requested = 0;
             for (std::size_t e = 0; e < entries_.size(); ++e) {
                 for (; requested < entries_.size() && requested < e + kPicturesAhead; ++requested)
-                    pictures.push_back(load(input_.works[entries_[requested].work]));
-                QImage picture = pictures.front().get();
+                    pictures.push_back(load(entries_[requested]));
+                Picture picture = pictures.front().get();
                 pictures.pop_front();
                 const BookEntryPlace &entry = entries_[e];
+                QSize pictureSize = picture.image.size();
+                if (entry.repeated && entry.first)
+                    sizes.insert(entry.work, pictureSize);
+                else if (entry.repeated)
+                    pictureSize = entry.last ? sizes.take(entry.work) : sizes.value(entry.work);
                 LaidOutBlock block
                     = LayOutWork(MakeBookEntry(input_.works[entry.work], entry.section->subject),
-                        std::move(picture), fonts, text);
+                        std::move(picture.image), pictureSize, fonts, text);
+                block.pixelsPaged = picture.paged;
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [this] { return ready_.size() < kWorksAhead || stop_; });
                 if (stop_)
@@ -539,9 +613,18 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
 {
     const BookPlan plan = PlanBook(input.works);
     std::vector<BookEntryPlace> entries;
+    std::vector<int> entriesOfWork(input.works.size());
     for (const BookSection &section : plan.sections) {
-        for (const std::size_t i : section.works)
+        for (const std::size_t i : section.works) {
             entries.push_back({ &section, i });
+            ++entriesOfWork[i];
+        }
+    }
+    std::vector<int> seen(input.works.size());
+    for (BookEntryPlace &entry : entries) {
+        entry.repeated = entriesOfWork[entry.work] > 1;
+        entry.first = seen[entry.work]++ == 0;
+        entry.last = seen[entry.work] == entriesOfWork[entry.work];
     }
     // The works are laid out on another thread while this one draws them and the PDF
     // writer encodes the pictures and compresses the pages.
@@ -564,6 +647,7 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
 
         const BookFonts fonts;
         const qreal width = book.text().width();
+        QHash<std::size_t, QImage> pictures; // of works still to come again
         book.newPage();
         BlockBuilder contents(width);
         contents.add(u"Содержание"_s, fonts.heading, 0, 6);
@@ -578,7 +662,14 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
                 heading.add(section.caption, fonts.heading, 0, 6);
                 book.place(heading.take(), 0);
             }
-            book.place(works.next(), kResolution / 6.0);
+            LaidOutBlock block = works.next();
+            const BookEntryPlace &entry = entries[e];
+            if (entry.repeated && entry.first)
+                pictures.insert(entry.work, block.picture);
+            else if (entry.repeated)
+                block.picture = entry.last ? pictures.take(entry.work) : pictures.value(entry.work);
+            if (book.place(block, kResolution / 6.0) && block.pixelsPaged)
+                ReleasePixels(block.picture);
             if (device.error())
                 throw *device.error();
             if (input.progress)

@@ -250,6 +250,15 @@ private slots:
         QVERIFY(text.contains(u"Ель <b>"_s));
         QVERIFY(!text.contains(tree_.authors[0].id) && !text.contains(tree_.notes));
         QVERIFY(Output(u"pdffonts"_s, { path }).contains("DejaVu"));
+        // Each picture is embedded once: "Ёлка" shows its picture in two sections.
+        const QStringList images = QString::fromUtf8(Output(u"pdfimages"_s, { u"-list"_s, path }))
+                                       .split(u'\n', Qt::SkipEmptyParts)
+                                       .mid(2); // below the heading
+        QSet<QString> objects;
+        for (const QString &image : images)
+            objects.insert(image.simplified().section(u' ', 10, 10));
+        QCOMPARE(images.size(), 3);
+        QCOMPARE(objects.size(), 2);
     }
 
     // A work is moved to the next page rather than split, unless it is longer than a
