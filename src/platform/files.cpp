@@ -93,7 +93,8 @@ QString SystemErrorText(int code)
 
 FileError::FileError(Action action, const QString &path, const QString &reason)
     : LentarError((action == Action::Write ? u"Не удалось записать файл «%1»: %2"_s
-                                           : u"Не удалось прочитать файл «%1»: %2"_s)
+            : action == Action::Read ? u"Не удалось прочитать файл «%1»: %2"_s
+                                     : u"Не удалось создать папку «%1»: %2"_s)
                       .arg(QDir::toNativeSeparators(path), reason)
                       .toStdString())
     , action_(action)
@@ -296,17 +297,17 @@ void MakePrivateFolder(const QString &path)
         MakePrivateFolder(above);
     const QByteArray name = QFile::encodeName(folder);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+        throw FileError(FileError::Action::MakeFolder, folder, SystemErrorText(errno));
     struct stat info
     {
     };
     if (::stat(name.constData(), &info) != 0)
-        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+        throw FileError(FileError::Action::MakeFolder, folder, SystemErrorText(errno));
     if (!S_ISDIR(info.st_mode))
-        throw FileError(FileError::Action::Write, folder, SystemErrorText(ENOTDIR));
+        throw FileError(FileError::Action::MakeFolder, folder, SystemErrorText(ENOTDIR));
     // Others lose their access; what the user allowed or forbade to himself stays.
     if ((info.st_mode & 077) != 0 && ::chmod(name.constData(), info.st_mode & 0700) != 0)
-        throw FileError(FileError::Action::Write, folder, SystemErrorText(errno));
+        throw FileError(FileError::Action::MakeFolder, folder, SystemErrorText(errno));
 }
 
 void RemoveFile(const QString &path)

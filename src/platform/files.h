@@ -20,7 +20,7 @@ QString SystemErrorText(int code);
 class FileError : public LentarError
 {
 public:
-    enum class Action { Read, Write };
+    enum class Action { Read, Write, MakeFolder };
     FileError(Action action, const QString &path, const QString &reason);
 
     Action action() const { return action_; }

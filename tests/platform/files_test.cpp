@@ -64,6 +64,7 @@ private slots:
     void systemErrorTexts();
     void failedWrites_data();
     void failedWrites();
+    void folderThatCannotBeMade();
     void replacedFileKeepsItsModeAndLink_data();
     void replacedFileKeepsItsModeAndLink();
     void uncommittedWriteLeavesNothing();
@@ -141,6 +142,22 @@ void FilesTest::failedWrites()
         }
         QCOMPARE(Entries(scratch.path()), before);
         QCOMPARE(Bytes(scratch.filePath(u"файл"_s)), QByteArray("earlier"));
+    }
+}
+
+void FilesTest::folderThatCannotBeMade()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    QVERIFY(Put(scratch.filePath(u"файл"_s), "earlier"));
+    const QString folder = scratch.filePath(u"файл/состояние"_s);
+    try {
+        MakePrivateFolder(folder);
+        QFAIL("the folder was reported made");
+    } catch (const FileError &error) {
+        QCOMPARE(QString::fromUtf8(error.what()),
+            u"Не удалось создать папку «%1»: %2"_s.arg(
+                QDir::toNativeSeparators(scratch.filePath(u"файл"_s)), SystemErrorText(ENOTDIR)));
     }
 }
 
