@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 #include "platform/scratch_file.h"
 
+#include "lentar_version.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
@@ -296,7 +298,7 @@ int main(int argc, char **argv)
         return kAllPassed;
     case CommandLine::Action::PrintVersion:
         Write(stdout,
-            u"lentar-check (проверка лентаров) %1\n"_s.arg(QLatin1StringView(LENTAR_VERSION)));
+            u"lentar-check (проверка лентаров) %1\n"_s.arg(QLatin1StringView(kLentarVersion)));
         return kAllPassed;
     case CommandLine::Action::Check:
         break;
