@@ -31,14 +31,18 @@ void CheckPicture(const QByteArray &jpeg, OpenedLentar &opened, QStringList &fin
     WorkImage &picture = opened.doc.picture;
     if (!picture.present)
         return;
-    const JpegInspection inspection = InspectJpeg(jpeg);
+    JpegInspection inspection = InspectJpeg(jpeg);
     QString damage = inspection.reason;
     if (inspection.ok) {
         try {
             QBuffer source;
             source.setData(jpeg);
             source.open(QIODevice::ReadOnly);
-            opened.pixels = DecodeScaledJpeg(source).image;
+            ScaledJpeg decoded = DecodeScaledJpeg(source);
+            opened.pixels = std::move(decoded.image);
+            // Shown upright, as a browser shows it, so its size is the upright one.
+            if (decoded.sideways)
+                std::swap(inspection.width, inspection.height);
         } catch (const LentarError &error) {
             damage = QString::fromUtf8(error.what());
         }

@@ -40,6 +40,7 @@ struct ScaledJpeg
 {
     RgbImage image; // upright, reduced to ComputeScaledSize of the upright source
     bool multipleScans = false; // the source was progressive (or otherwise multi-scan)
+    bool sideways = false; // its Exif orientation turned it a quarter: width and height swap
 };
 
 // Decodes the JPEG read from source (open for reading) to its reduced size, picking

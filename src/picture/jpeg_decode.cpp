@@ -602,7 +602,7 @@ ScaledJpeg DecodeScaledJpeg(QIODevice &source)
     }
     if (job->tooLarge)
         throw LentarError(TooLargeMessage(job->cinfo.image_width, job->cinfo.image_height));
-    return ScaledJpeg { std::move(job->image), job->multipleScans };
+    return ScaledJpeg { std::move(job->image), job->multipleScans, job->turn.transposed };
 }
 
 ScaledJpeg DecodeScaledJpegFile(const QString &path)

@@ -20,6 +20,7 @@ private slots:
     void cleanup();
 
     void wholeLentarOpensSilently();
+    void sidewaysPictureHasItsUprightSize();
     void refusedFileIsNamedWithItsReason();
     void faultsAreToldInOneMessage_data();
     void faultsAreToldInOneMessage();
@@ -77,6 +78,21 @@ void OpenCommandTest::wholeLentarOpensSilently()
     QCOMPARE(opened->pixels.height, 77);
     const DecodedFixture reference = DecodeFixture(jpeg);
     QCOMPARE(opened->pixels.rgb, reference.samples);
+}
+
+// A stored photo that its Exif block turns a quarter is shown upright, by the editor as
+// by a browser; its size is the upright one.
+void OpenCommandTest::sidewaysPictureHasItsUprightSize()
+{
+    LentarDocument doc = FullLentar(WithApp1(TestPicture(40, 30), ExifBlock(6, false)));
+    doc.picture.width = 30;
+    doc.picture.height = 40;
+    const std::optional<OpenedLentar> opened = OpenLentar(write(LentarBytes(doc)), *platform_);
+    QVERIFY(opened);
+    QVERIFY(platform_->messages.isEmpty());
+    QCOMPARE(opened->doc.picture, doc.picture);
+    QCOMPARE(opened->pixels.width, 30);
+    QCOMPARE(opened->pixels.height, 40);
 }
 
 // The reader's reasons for each kind of refused file are its own tests'; here, how one
