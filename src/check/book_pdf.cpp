@@ -532,20 +532,26 @@ public:
     }
 
 private:
+    QImage decode(const WorkRecord &work) const
+    {
+        if (work.picture != PictureState::Sound || !input_.pictures || work.jpeg.isNull())
+            return {};
+        return QImage::fromData(input_.pictures->read(work.jpeg), "JPEG");
+    }
+
     // The entry's picture when it is the first of its work; none after that.
     std::future<Picture> load(const BookEntryPlace &entry)
     {
         const WorkRecord &work = input_.works[entry.work];
         auto promise = std::make_shared<std::promise<Picture>>();
         std::future<Picture> picture = promise->get_future();
-        if (!entry.first || work.picture != PictureState::Sound || !input_.pictures
-            || work.jpeg.isNull()) {
+        if (!entry.first || work.picture != PictureState::Sound) {
             promise->set_value({});
             return picture;
         }
         QThreadPool::globalInstance()->start([this, &work, promise, paged = entry.repeated] {
             try {
-                const QImage decoded = QImage::fromData(input_.pictures->read(work.jpeg), "JPEG");
+                const QImage decoded = decode(work);
                 std::optional<QImage> copy = paged ? PagedCopy(decoded) : std::nullopt;
                 promise->set_value({ copy.value_or(decoded), copy.has_value() });
             } catch (...) {
@@ -575,10 +581,12 @@ private:
                 pictures.pop_front();
                 const BookEntryPlace &entry = entries_[e];
                 QSize pictureSize = picture.image.size();
-                if (entry.repeated && entry.first)
+                if (entry.repeated && entry.first && picture.paged)
                     sizes.insert(entry.work, pictureSize);
-                else if (entry.repeated)
+                else if (entry.repeated && sizes.contains(entry.work))
                     pictureSize = entry.last ? sizes.take(entry.work) : sizes.value(entry.work);
+                else if (!entry.first) // no pages for it: decoded again
+                    pictureSize = (picture.image = decode(input_.works[entry.work])).size();
                 LaidOutBlock block
                     = LayOutWork(MakeBookEntry(input_.works[entry.work], entry.section->subject),
                         std::move(picture.image), pictureSize, fonts, text);
@@ -664,10 +672,12 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             }
             LaidOutBlock block = works.next();
             const BookEntryPlace &entry = entries[e];
-            if (entry.repeated && entry.first)
+            if (block.pixelsPaged)
                 pictures.insert(entry.work, block.picture);
-            else if (entry.repeated)
-                block.picture = entry.last ? pictures.take(entry.work) : pictures.value(entry.work);
+            else if (block.picture.isNull() && !block.pictureBox.isEmpty())
+                block.picture = pictures.value(entry.work);
+            if (entry.last)
+                pictures.remove(entry.work);
             if (book.place(block, kResolution / 6.0) && block.pixelsPaged)
                 ReleasePixels(block.picture);
             if (device.error())
