@@ -83,4 +83,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(JpegQuickCheckTest)
-#include "jpeg_quick_check_test.moc"
+#include "picture_quick_check_test.moc"
