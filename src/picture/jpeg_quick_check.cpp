@@ -248,6 +248,7 @@ struct ScanPart
     Component *component;
     const HuffmanTable *dc;
     const HuffmanTable *ac;
+    int blocks; // of the component in one MCU
 };
 
 class Walk
@@ -469,20 +470,20 @@ private:
             }
         }
 
-        std::array<HuffmanTable, 4> &dcTables = dcTables_;
-        std::array<HuffmanTable, 4> &acTables = acTables_;
         std::vector<ScanPart> parts;
         for (int i = 0; i < count; ++i) {
-            ScanPart part { inScan[std::size_t(i)], nullptr, nullptr };
+            Component *component = inScan[std::size_t(i)];
+            ScanPart part { component, nullptr, nullptr,
+                count == 1 ? 1 : component->h * component->v };
             const bool needDc = !progressive_ || (dcBand && ah == 0);
             const bool needAc = !progressive_ || !dcBand;
             if (needDc) {
-                dcTables[std::size_t(i)].build(dc_[std::size_t(dcIndex[std::size_t(i)])], true);
-                part.dc = &dcTables[std::size_t(i)];
+                dcTables_[std::size_t(i)].build(dc_[std::size_t(dcIndex[std::size_t(i)])], true);
+                part.dc = &dcTables_[std::size_t(i)];
             }
             if (needAc) {
-                acTables[std::size_t(i)].build(ac_[std::size_t(acIndex[std::size_t(i)])], false);
-                part.ac = &acTables[std::size_t(i)];
+                acTables_[std::size_t(i)].build(ac_[std::size_t(acIndex[std::size_t(i)])], false);
+                part.ac = &acTables_[std::size_t(i)];
             }
             parts.push_back(part);
         }
@@ -509,19 +510,15 @@ private:
                 bits = BitReader(data_, size_, next);
                 eobRun = 0;
             }
-            if (!progressive_) {
+            if (!progressive_ || dcBand) {
                 for (const ScanPart &part : parts) {
-                    for (int b = count == 1 ? 1 : part.component->h * part.component->v; b > 0; --b)
-                        sequentialBlock(bits, part);
-                }
-            } else if (dcBand) {
-                for (const ScanPart &part : parts) {
-                    for (int b = count == 1 ? 1 : part.component->h * part.component->v; b > 0;
-                         --b) {
-                        if (ah == 0)
-                            bits.decode(*part.dc);
+                    for (int b = 0; b < part.blocks; ++b) {
+                        if (!progressive_)
+                            sequentialBlock(bits, part);
+                        else if (ah == 0)
+                            bits.decode(*part.dc); // DC first: a difference
                         else
-                            bits.take(1);
+                            bits.take(1); // DC refinement: one bit
                     }
                 }
             } else {
