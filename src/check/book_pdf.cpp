@@ -1,10 +1,14 @@
 #include "check/work_book.h"
 
+#include "check/pdf_output.h"
+#include "picture/jpeg_as_stored.h"
 #include "platform/files.h"
 
+#include <QBuffer>
 #include <QGlyphRun>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRawFont>
@@ -29,51 +33,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qsizetype kFlushBytes = 256 * 1024;
 constexpr int kResolution = 300; // dots an inch of the page's coordinates
 constexpr qreal kMarginMm = 18;
 constexpr qreal kFooterMm = 10; // below the text, for the page number
 constexpr std::size_t kPicturesAhead = 8; // decoded before the layout needs them
 constexpr std::size_t kWorksAhead = 16; // laid out before the painter needs them
-
-// What QPdfWriter writes, passed on to the one write path. A failure is kept and told
-// after the painter has finished, since it cannot pass through Qt.
-class AtomicFileDevice : public QIODevice
-{
-public:
-    explicit AtomicFileDevice(AtomicFile &file)
-        : file_(file)
-    { }
-
-    void flushPending()
-    {
-        if (error_ || pending_.isEmpty())
-            return;
-        try {
-            file_.append(pending_);
-        } catch (const FileError &error) {
-            error_ = error;
-        }
-        pending_.clear();
-    }
-
-    const std::optional<FileError> &error() const { return error_; }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        pending_.append(data, size);
-        if (pending_.size() >= kFlushBytes)
-            flushPending();
-        return error_ ? -1 : size;
-    }
-
-private:
-    AtomicFile &file_;
-    QByteArray pending_;
-    std::optional<FileError> error_;
-};
 
 constexpr qreal kPoint = kResolution / 72.0; // a typographic point in page coordinates
 const QColor kAsideColour(0x44, 0x44, 0x44); // "Также в разделах", the caption
@@ -147,7 +111,11 @@ struct LaidOutBlock
 {
     std::vector<LaidOutLine> lines;
     QImage picture; // none where the work's picture was drawn before
+    bool pictureKept = false; // picture is kept for the work's later entries
     bool pixelsPaged = false; // picture is a PagedCopy
+    // picture stands in for this JPEG (StandIn); its bytes come with the first entry.
+    std::optional<StoredJpegFrame> jpegFrame;
+    QByteArray jpeg;
     QRectF pictureBox; // empty without a picture
     std::vector<qreal> breaks; // where a page may end: below each line and the picture
     qreal height = 0;
@@ -241,7 +209,7 @@ private:
                 const QRawFont raw = run.rawFont();
                 QList<QPointF> positions = run.positions();
                 for (QPointF &position : positions)
-                    position.ry() += y_;
+                    position = QPointF(qRound(position.x()), qRound(position.y() + y_));
                 laidOut.spans.push_back({ { raw.familyName(), raw.styleName(), raw.pixelSize(),
                                               raw.weight(), raw.style() },
                     run.glyphIndexes(), std::move(positions) });
@@ -300,8 +268,9 @@ QRectF TextArea()
 class BookPainter
 {
 public:
-    BookPainter(QPdfWriter &writer)
+    BookPainter(QPdfWriter &writer, PdfOutput &output)
         : writer_(writer)
+        , output_(output)
         , painter_(&writer)
         , text_(TextArea())
         , footer_(text_.left(), text_.bottom(), text_.width(), kFooterMm * kResolution / 25.4)
@@ -309,6 +278,8 @@ public:
     { }
 
     const QRectF &text() const { return text_; }
+    // A stand-in's image object was not one the output could put a JPEG in.
+    bool pictureLost() const { return pictureLost_; }
 
     struct TitleLine
     {
@@ -394,7 +365,7 @@ private:
     // Draws the lines and the picture of block between from and to at y_.
     void draw(const LaidOutBlock &block, qreal from, qreal to)
     {
-        const QPointF origin(text_.left(), y_ - from);
+        const QPointF origin(qRound(text_.left()), qRound(y_ - from));
         const qreal slack = 0.5; // rounding of the line positions
         for (const LaidOutLine &line : block.lines) {
             if (line.top + slack < from || line.top + line.height > to + slack)
@@ -410,7 +381,16 @@ private:
         }
         if (!block.picture.isNull() && block.pictureBox.top() + slack >= from
             && block.pictureBox.bottom() <= to + slack) {
-            painter_.drawImage(block.pictureBox.translated(origin), block.picture);
+            const QRectF box = block.pictureBox.translated(origin);
+            if (block.jpegFrame) {
+                painter_.setRenderHint(QPainter::LosslessImageRendering);
+                output_.beginPicture();
+                painter_.drawImage(box, block.picture);
+                pictureLost_ |= !output_.endPicture(block.jpeg, *block.jpegFrame);
+                painter_.setRenderHint(QPainter::LosslessImageRendering, false);
+            } else {
+                painter_.drawImage(box, block.picture);
+            }
             pictureDrawn_ = true;
         }
     }
@@ -431,11 +411,13 @@ private:
     }
 
     QPdfWriter &writer_;
+    PdfOutput &output_;
     QPainter painter_;
     QRectF text_;
     QRectF footer_;
     QHash<GlyphFont, QRawFont> fonts_;
     bool pictureDrawn_ = false;
+    bool pictureLost_ = false;
     qreal y_ = 0;
     int page_ = 1;
 };
@@ -484,6 +466,15 @@ std::optional<QImage> PagedCopy(const QImage &picture)
     return paged;
 }
 
+// What the book draws for a picture embedded as its own JPEG: one pixel, a new image
+// (with a cache key of its own) for each work.
+QImage StandIn()
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(Qt::white);
+    return pixel;
+}
+
 // Lets the pixels of a PagedCopy go; it keeps its size and its cache key.
 void ReleasePixels(const QImage &paged)
 {
@@ -498,13 +489,19 @@ class WorkLayouter
     struct Picture
     {
         QImage image;
+        QSize size; // as it is shown
+        bool kept = false; // for the work's later entries: a PagedCopy or a StandIn
         bool paged = false; // a PagedCopy
+        std::optional<StoredJpegFrame> jpegFrame; // image is a StandIn for jpeg
+        QByteArray jpeg;
     };
 
 public:
-    WorkLayouter(const BookInput &input, const std::vector<BookEntryPlace> &entries)
+    // embedJpeg: pictures that can be are embedded as their own JPEG bytes.
+    WorkLayouter(const BookInput &input, const std::vector<BookEntryPlace> &entries, bool embedJpeg)
         : input_(input)
         , entries_(entries)
+        , embedJpeg_(embedJpeg)
         , thread_([this] { run(); })
     { }
 
@@ -536,7 +533,11 @@ private:
     {
         if (work.picture != PictureState::Sound || !input_.pictures || work.jpeg.isNull())
             return {};
-        return QImage::fromData(input_.pictures->read(work.jpeg), "JPEG");
+        QByteArray jpeg = input_.pictures->read(work.jpeg);
+        QBuffer buffer(&jpeg);
+        QImageReader reader(&buffer, "JPEG");
+        reader.setAutoTransform(true); // upright, as its Exif orientation says
+        return reader.read();
     }
 
     // The entry's picture when it is the first of its work; none after that.
@@ -551,9 +552,18 @@ private:
         }
         QThreadPool::globalInstance()->start([this, &work, promise, paged = entry.repeated] {
             try {
+                if (embedJpeg_ && input_.pictures && !work.jpeg.isNull()) {
+                    QByteArray jpeg = input_.pictures->read(work.jpeg);
+                    if (const auto frame = JpegShownAsStored(jpeg)) {
+                        promise->set_value({ StandIn(), QSize(frame->width, frame->height), true,
+                            false, frame, std::move(jpeg) });
+                        return;
+                    }
+                }
                 const QImage decoded = decode(work);
                 std::optional<QImage> copy = paged ? PagedCopy(decoded) : std::nullopt;
-                promise->set_value({ copy.value_or(decoded), copy.has_value() });
+                promise->set_value({ copy.value_or(decoded), decoded.size(), copy.has_value(),
+                    copy.has_value(), std::nullopt, {} });
             } catch (...) {
                 promise->set_exception(std::current_exception());
             }
@@ -572,7 +582,12 @@ private:
         try {
             const BookFonts fonts;
             const QSizeF text = TextArea().size();
-            QHash<std::size_t, QSize> sizes; // of the pictures of works still to come again
+            struct KeptPicture
+            {
+                QSize size;
+                std::optional<StoredJpegFrame> jpegFrame;
+            };
+            QHash<std::size_t, KeptPicture> kept; // of works still to come again
             std::size_t requested = 0;
             for (std::size_t e = 0; e < entries_.size(); ++e) {
                 for (; requested < entries_.size() && requested < e + kPicturesAhead; ++requested)
@@ -580,17 +595,25 @@ private:
                 Picture picture = pictures.front().get();
                 pictures.pop_front();
                 const BookEntryPlace &entry = entries_[e];
-                QSize pictureSize = picture.image.size();
-                if (entry.repeated && entry.first && picture.paged)
-                    sizes.insert(entry.work, pictureSize);
-                else if (entry.repeated && sizes.contains(entry.work))
-                    pictureSize = entry.last ? sizes.take(entry.work) : sizes.value(entry.work);
-                else if (!entry.first) // no pages for it: decoded again
+                QSize pictureSize = picture.size;
+                std::optional<StoredJpegFrame> jpegFrame = picture.jpegFrame;
+                if (entry.repeated && entry.first && picture.kept) {
+                    kept.insert(entry.work, { pictureSize, jpegFrame });
+                } else if (entry.repeated && kept.contains(entry.work)) {
+                    const KeptPicture was
+                        = entry.last ? kept.take(entry.work) : kept.value(entry.work);
+                    pictureSize = was.size;
+                    jpegFrame = was.jpegFrame;
+                } else if (!entry.first) { // no pages for it: decoded again
                     pictureSize = (picture.image = decode(input_.works[entry.work])).size();
+                }
                 LaidOutBlock block
                     = LayOutWork(MakeBookEntry(input_.works[entry.work], entry.section->subject),
                         std::move(picture.image), pictureSize, fonts, text);
+                block.pictureKept = picture.kept;
                 block.pixelsPaged = picture.paged;
+                block.jpegFrame = jpegFrame;
+                block.jpeg = std::move(picture.jpeg);
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [this] { return ready_.size() < kWorksAhead || stop_; });
                 if (stop_)
@@ -607,6 +630,7 @@ private:
 
     const BookInput &input_;
     const std::vector<BookEntryPlace> &entries_;
+    const bool embedJpeg_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<LaidOutBlock> ready_;
@@ -636,8 +660,8 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
     }
     // The works are laid out on another thread while this one draws them and the PDF
     // writer encodes the pictures and compresses the pages.
-    WorkLayouter works(input, entries);
-    AtomicFileDevice device(file);
+    WorkLayouter works(input, entries, PdfOutputEmbedsJpeg());
+    PdfOutput device([&file](const QByteArray &piece) { file.append(piece); });
     device.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&device);
@@ -646,7 +670,7 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setTitle(QString::fromUtf16(kBookTitle));
         writer.setCreator(u"lentar-check"_s);
-        BookPainter book(writer);
+        BookPainter book(writer, device);
 
         book.titlePage({ { QString::fromUtf16(kBookFestival), 22, true, 0 },
             { QString::fromUtf16(kBookTitle), 18, false, 12 },
@@ -672,7 +696,7 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             }
             LaidOutBlock block = works.next();
             const BookEntryPlace &entry = entries[e];
-            if (block.pixelsPaged)
+            if (block.pictureKept)
                 pictures.insert(entry.work, block.picture);
             else if (block.picture.isNull() && !block.pictureBox.isEmpty())
                 block.picture = pictures.value(entry.work);
@@ -682,13 +706,20 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
                 ReleasePixels(block.picture);
             if (device.error())
                 throw *device.error();
+            if (book.pictureLost())
+                throw FileError(FileError::Action::Write, file.path(),
+                    u"картинка работы не встала в PDF-файл"_s);
             if (input.progress)
                 input.progress(qsizetype(e) + 1, qsizetype(entries.size()));
         }
         book.finishPage();
+        device.beginTail(); // the painter ends the file as it goes
     }
-    device.flushPending();
+    const bool finished = device.finish();
     if (device.error())
         throw *device.error();
+    if (!finished)
+        throw FileError(
+            FileError::Action::Write, file.path(), u"PDF-файл закончен не так, как ожидалось"_s);
     file.commit();
 }

@@ -30,6 +30,26 @@ QByteArray Output(const QString &program, const QStringList &arguments)
     return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
 }
 
+// Whether every object the PDF's cross-reference table lists starts where it says.
+bool CrossReferencesHold(const QByteArray &pdf)
+{
+    const qsizetype start = pdf.lastIndexOf("startxref\n");
+    const qsizetype table = pdf.mid(start + 10).split('\n').value(0).toLongLong();
+    const QList<QByteArray> head = pdf.mid(table, 40).split('\n');
+    if (start < 0 || head.size() < 3 || head[0] != "xref")
+        return false;
+    const int count = head[1].split(' ').value(1).toInt();
+    const qsizetype entries = table + head[0].size() + head[1].size() + 2;
+    for (int object = 1; object < count; ++object) {
+        const QByteArray entry = pdf.mid(entries + 20 * object, 20);
+        if (entry.endsWith(" n \n")
+            && !pdf.mid(entry.left(10).toLongLong())
+                    .startsWith(QByteArray::number(object) + " 0 obj\n"))
+            return false;
+    }
+    return count > 10;
+}
+
 struct Cell
 {
     QString type; // the t attribute: "inlineStr", or empty for a number
@@ -259,6 +279,29 @@ private slots:
             objects.insert(image.simplified().section(u' ', 10, 10));
         QCOMPARE(images.size(), 3);
         QCOMPARE(objects.size(), 2);
+        // The pictures are the lentars' own JPEG bytes, not encoded again.
+        const QByteArray pdf = ReadFile(path);
+        QCOMPARE(pdf.count("/Filter /DCTDecode\n>>\nstream\n" + CorpusJpeg() + "\nendstream"), 2);
+        QVERIFY(CrossReferencesHold(pdf));
+    }
+
+    // A picture the lentar stores turned (an Exif orientation) stands upright in the book.
+    void pdfTurnedPicture()
+    {
+        QTemporaryDir dir;
+        LentarDocument turned = CompleteLentar(40);
+        turned.picture.base64 = PictureBase64(WithApp1(CorpusJpeg(), ExifBlock(6, false)));
+        turned.picture.width = 90;
+        turned.picture.height = 120;
+        turned.subjectSlots = { 2, 0, 0, 0, 0 };
+        QVERIFY(WriteFile(dir.filePath(u"turned.lnr.xml"_s), Saved(turned)));
+        QCOMPARE(RunTool({ u"--book"_s, u"book.pdf"_s, u"."_s }, dir.path()).exitCode, 0);
+        const QStringList images
+            = QString::fromUtf8(Output(u"pdfimages"_s, { u"-list"_s, dir.filePath(u"book.pdf"_s) }))
+                  .split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(images.size(), 3);
+        QCOMPARE(images[2].simplified().section(u' ', 3, 4), u"90 120"_s);
+        QVERIFY(CrossReferencesHold(ReadFile(dir.filePath(u"book.pdf"_s))));
     }
 
     // A work is moved to the next page rather than split, unless it is longer than a

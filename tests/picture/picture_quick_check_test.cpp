@@ -2,6 +2,7 @@
 // loses data, and must take the common kinds the quick way.
 
 #include "jpeg_fixtures.h"
+#include "picture/jpeg_as_stored.h"
 #include "picture/jpeg_codec.h"
 #include "picture/jpeg_inspect.h"
 #include "picture/jpeg_quick_check.h"
@@ -79,6 +80,50 @@ private slots:
             }
         }
         QVERIFY(judged > 0); // some changes (in the coefficients' values) keep a file whole
+    }
+
+    // Which pictures a page description may embed as their own bytes: readers show
+    // those as libjpeg does.
+    void shownAsStored_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<bool>("asStored");
+        QTest::addColumn<bool>("grey");
+        const std::vector<unsigned char> colour = PhotoSamples(37, 29, 3);
+        const auto encoded = [&colour](FixtureColour kind, bool progressive, bool arithmetic) {
+            FixtureOptions options;
+            options.colour = kind;
+            options.progressive = progressive;
+            options.arithmetic = arithmetic;
+            const int components = FixtureComponents(kind);
+            std::vector<unsigned char> samples(std::size_t(37 * 29 * components));
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                samples[i] = colour[i % colour.size()];
+            return EncodeFixture(samples, 37, 29, options);
+        };
+        const QByteArray baseline = encoded(FixtureColour::Rgb, false, false);
+        QTest::newRow("baseline") << baseline << true << false;
+        QTest::newRow("progressive grey")
+            << encoded(FixtureColour::Grey, true, false) << true << true;
+        QTest::newRow("Exif, upright") << WithApp1(baseline, ExifBlock(1, true)) << true << false;
+        QTest::newRow("Exif, turned") << WithApp1(baseline, ExifBlock(6, false)) << false << false;
+        QTest::newRow("CMYK") << encoded(FixtureColour::Cmyk, false, false) << false << false;
+        QTest::newRow("arithmetic") << encoded(FixtureColour::Rgb, false, true) << false << false;
+        QTest::newRow("no frame") << baseline.left(FindMarker(baseline, 0xC0)) << false << false;
+    }
+
+    void shownAsStored()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(bool, asStored);
+        QFETCH(bool, grey);
+        const std::optional<StoredJpegFrame> frame = JpegShownAsStored(jpeg);
+        QCOMPARE(frame.has_value(), asStored);
+        if (frame) {
+            QCOMPARE(frame->width, 37);
+            QCOMPARE(frame->height, 29);
+            QCOMPARE(frame->grey, grey);
+        }
     }
 };
 
