@@ -20,7 +20,7 @@ declare -A aimed_at=(
   [participant_id]="src/codec/participant_id.cpp src/codec/text.cpp"
   [lentar_writer]="src/document/lentar_xml.cpp src/document/lentar_document.cpp src/codec/cp1251.cpp"
   [lentar_reader]="src/document/lentar_reader.cpp src/codec/base64.cpp src/codec/participant_id.cpp"
-  [picture]="src/picture/picture_import.cpp src/picture/jpeg_decode.cpp src/picture/jpeg_encode.cpp src/picture/jpeg_error.cpp src/picture/jpeg_quick_check.cpp src/picture/jpeg_inspect.cpp"
+  [picture]="src/picture/picture_import.cpp src/picture/jpeg_decode.cpp src/picture/jpeg_encode.cpp src/picture/jpeg_error.cpp src/picture/jpeg_quick_check.cpp src/picture/jpeg_inspect.cpp src/picture/jpeg_as_stored.cpp"
 )
 
 if [ "${1:-}" = coverage ]; then

@@ -529,11 +529,20 @@ public:
     }
 
 private:
-    QImage decode(const WorkRecord &work) const
+    // The bytes of the work's sound picture; null for none.
+    QByteArray jpegOf(const WorkRecord &work) const
     {
         if (work.picture != PictureState::Sound || !input_.pictures || work.jpeg.isNull())
             return {};
-        QByteArray jpeg = input_.pictures->read(work.jpeg);
+        return input_.pictures->read(work.jpeg);
+    }
+
+    QImage decode(const WorkRecord &work) const { return decode(jpegOf(work)); }
+
+    static QImage decode(QByteArray jpeg)
+    {
+        if (jpeg.isNull())
+            return {};
         QBuffer buffer(&jpeg);
         QImageReader reader(&buffer, "JPEG");
         reader.setAutoTransform(true); // upright, as its Exif orientation says
@@ -552,15 +561,15 @@ private:
         }
         QThreadPool::globalInstance()->start([this, &work, promise, paged = entry.repeated] {
             try {
-                if (embedJpeg_ && input_.pictures && !work.jpeg.isNull()) {
-                    QByteArray jpeg = input_.pictures->read(work.jpeg);
-                    if (const auto frame = JpegShownAsStored(jpeg)) {
-                        promise->set_value({ StandIn(), QSize(frame->width, frame->height), true,
-                            false, frame, std::move(jpeg) });
-                        return;
-                    }
+                QByteArray jpeg = jpegOf(work);
+                const std::optional<StoredJpegFrame> frame
+                    = embedJpeg_ ? JpegShownAsStored(jpeg) : std::nullopt;
+                if (frame) {
+                    promise->set_value({ StandIn(), QSize(frame->width, frame->height), true, false,
+                        frame, std::move(jpeg) });
+                    return;
                 }
-                const QImage decoded = decode(work);
+                const QImage decoded = decode(std::move(jpeg));
                 std::optional<QImage> copy = paged ? PagedCopy(decoded) : std::nullopt;
                 promise->set_value({ copy.value_or(decoded), decoded.size(), copy.has_value(),
                     copy.has_value(), std::nullopt, {} });

@@ -2,6 +2,7 @@
 
 #include "codec/base64.h"
 #include "codec/error.h"
+#include "picture/jpeg_as_stored.h"
 #include "picture/jpeg_codec.h"
 #include "picture/jpeg_inspect.h"
 #include "picture/jpeg_quick_check.h"
@@ -100,6 +101,10 @@ std::string FuzzPictureImport(std::string_view input, const QString &workFolder)
         if (!full.ok || full.width != quick.width || full.height != quick.height)
             return "the quick check calls whole a picture libjpeg does not: "
                 + full.reason.toStdString();
+        // A whole picture embedded as it is must be shown at the size libjpeg gives it.
+        const std::optional<StoredJpegFrame> frame = JpegShownAsStored(bytes);
+        if (frame && (frame->width != quick.width || frame->height != quick.height))
+            return "a picture embedded as it is has another size than libjpeg's";
     }
 
     try {
