@@ -285,23 +285,38 @@ private slots:
         QVERIFY(CrossReferencesHold(pdf));
     }
 
-    // A picture the lentar stores turned (an Exif orientation) stands upright in the book.
-    void pdfTurnedPicture()
+    // A picture the lentar stores turned (an Exif orientation) stands upright in the
+    // book; a grey one goes in as it is, grey.
+    void pdfPictureKinds()
     {
         QTemporaryDir dir;
         LentarDocument turned = CompleteLentar(40);
+        turned.title = u"А"_s;
         turned.picture.base64 = PictureBase64(WithApp1(CorpusJpeg(), ExifBlock(6, false)));
         turned.picture.width = 90;
         turned.picture.height = 120;
         turned.subjectSlots = { 2, 0, 0, 0, 0 };
+        FixtureOptions progressive;
+        progressive.colour = FixtureColour::Grey;
+        progressive.progressive = true;
+        const QByteArray grey = EncodeFixture(NoiseSamples(64, 48, 1, 3), 64, 48, progressive);
+        LentarDocument greyWork = turned;
+        greyWork.title = u"Б"_s;
+        greyWork.picture.base64 = PictureBase64(grey);
+        greyWork.picture.width = 64;
+        greyWork.picture.height = 48;
         QVERIFY(WriteFile(dir.filePath(u"turned.lnr.xml"_s), Saved(turned)));
+        QVERIFY(WriteFile(dir.filePath(u"grey.lnr.xml"_s), Saved(greyWork)));
         QCOMPARE(RunTool({ u"--book"_s, u"book.pdf"_s, u"."_s }, dir.path()).exitCode, 0);
-        const QStringList images
-            = QString::fromUtf8(Output(u"pdfimages"_s, { u"-list"_s, dir.filePath(u"book.pdf"_s) }))
-                  .split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(images.size(), 3);
-        QCOMPARE(images[2].simplified().section(u' ', 3, 4), u"90 120"_s);
-        QVERIFY(CrossReferencesHold(ReadFile(dir.filePath(u"book.pdf"_s))));
+        const QString path = dir.filePath(u"book.pdf"_s);
+        const QStringList images = QString::fromUtf8(Output(u"pdfimages"_s, { u"-list"_s, path }))
+                                       .split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(images.size(), 4);
+        QCOMPARE(images[2].simplified().section(u' ', 3, 5), u"90 120 rgb"_s);
+        QCOMPARE(images[3].simplified().section(u' ', 3, 5), u"64 48 gray"_s);
+        QVERIFY(ReadFile(path).contains("/ColorSpace /DeviceGray\n/Length"));
+        QVERIFY(ReadFile(path).contains(grey));
+        QVERIFY(CrossReferencesHold(ReadFile(path)));
     }
 
     // A work is moved to the next page rather than split, unless it is longer than a
