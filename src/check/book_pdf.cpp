@@ -111,11 +111,13 @@ struct LaidOutBlock
 {
     std::vector<LaidOutLine> lines;
     QImage picture; // none where the work's picture was drawn before
-    bool pictureKept = false; // picture is kept for the work's later entries
     bool pixelsPaged = false; // picture is a PagedCopy
     // picture stands in for this JPEG (StandIn); its bytes come with the first entry.
     std::optional<StoredJpegFrame> jpegFrame;
     QByteArray jpeg;
+
+    // The work's first entry, whose picture is kept for its later entries.
+    bool keepsPicture() const { return !picture.isNull() && (pixelsPaged || jpegFrame); }
     QRectF pictureBox; // empty without a picture
     std::vector<qreal> breaks; // where a page may end: below each line and the picture
     qreal height = 0;
@@ -490,7 +492,6 @@ class WorkLayouter
     {
         QImage image;
         QSize size; // as it is shown
-        bool kept = false; // for the work's later entries: a PagedCopy or a StandIn
         bool paged = false; // a PagedCopy
         std::optional<StoredJpegFrame> jpegFrame; // image is a StandIn for jpeg
         QByteArray jpeg;
@@ -565,14 +566,14 @@ private:
                 const std::optional<StoredJpegFrame> frame
                     = embedJpeg_ ? JpegShownAsStored(jpeg) : std::nullopt;
                 if (frame) {
-                    promise->set_value({ StandIn(), QSize(frame->width, frame->height), true, false,
+                    promise->set_value({ StandIn(), QSize(frame->width, frame->height), false,
                         frame, std::move(jpeg) });
                     return;
                 }
                 const QImage decoded = decode(std::move(jpeg));
                 std::optional<QImage> copy = paged ? PagedCopy(decoded) : std::nullopt;
-                promise->set_value({ copy.value_or(decoded), decoded.size(), copy.has_value(),
-                    copy.has_value(), std::nullopt, {} });
+                promise->set_value(
+                    { copy.value_or(decoded), decoded.size(), copy.has_value(), std::nullopt, {} });
             } catch (...) {
                 promise->set_exception(std::current_exception());
             }
@@ -606,7 +607,7 @@ private:
                 const BookEntryPlace &entry = entries_[e];
                 QSize pictureSize = picture.size;
                 std::optional<StoredJpegFrame> jpegFrame = picture.jpegFrame;
-                if (entry.repeated && entry.first && picture.kept) {
+                if (entry.repeated && entry.first && (picture.paged || picture.jpegFrame)) {
                     kept.insert(entry.work, { pictureSize, jpegFrame });
                 } else if (entry.repeated && kept.contains(entry.work)) {
                     const KeptPicture was
@@ -619,7 +620,6 @@ private:
                 LaidOutBlock block
                     = LayOutWork(MakeBookEntry(input_.works[entry.work], entry.section->subject),
                         std::move(picture.image), pictureSize, fonts, text);
-                block.pictureKept = picture.kept;
                 block.pixelsPaged = picture.paged;
                 block.jpegFrame = jpegFrame;
                 block.jpeg = std::move(picture.jpeg);
@@ -705,7 +705,7 @@ void WriteBookPdf(AtomicFile &file, const BookInput &input)
             }
             LaidOutBlock block = works.next();
             const BookEntryPlace &entry = entries[e];
-            if (block.pictureKept)
+            if (block.keepsPicture())
                 pictures.insert(entry.work, block.picture);
             else if (block.picture.isNull() && !block.pictureBox.isEmpty())
                 block.picture = pictures.value(entry.work);
